@@ -1,0 +1,72 @@
+# Blinkwatcher: one source tree, four build trees.
+#   build/x86_64  native, optimised          build/i386  -m32, tests under qemu-i386
+#   build/asan    x86_64 ASan + UBSan         build/tsan  x86_64 ThreadSanitizer
+# Every target is idempotent; see README.md.
+
+SHELL      := /bin/bash
+JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(if $(CI),-DBW_WERROR=ON) \
+              $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+DEB_PACKAGES = g++ g++-multilib cmake make pkg-config ccache \
+  libx11-dev libxext-dev libxinerama-dev libxmu-dev libxpm-dev \
+  libx11-dev:i386 libxext-dev:i386 libxinerama-dev:i386 libxmu-dev:i386 libxpm-dev:i386 \
+  libsndfile1-dev libsndfile1-dev:i386 libportsmf-dev libportsmf-dev:i386 \
+  googletest libbenchmark-dev qemu-user xvfb xauth x11-utils x11-apps imagemagick \
+  xfonts-base xfonts-75dpi xfonts-100dpi
+SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
+
+.PHONY: all deps build build-x86_64 build-i386 build-asan build-tsan check demo bench install clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386; \
+	  $(SUDO) apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $(DEB_PACKAGES); \
+	fi
+
+build/x86_64/CMakeCache.txt:
+	cmake -S . -B build/x86_64 $(CMAKE_FLAGS) -DBW_BENCH=ON
+build/i386/CMakeCache.txt:
+	cmake -S . -B build/i386 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i386.cmake
+build/asan/CMakeCache.txt:
+	cmake -S . -B build/asan $(CMAKE_FLAGS) -DBW_SANITIZE=address
+build/tsan/CMakeCache.txt:
+	cmake -S . -B build/tsan $(CMAKE_FLAGS) -DBW_SANITIZE=thread
+
+build-x86_64: build/x86_64/CMakeCache.txt
+	cmake --build build/x86_64 -j $(JOBS)
+build-i386: build/i386/CMakeCache.txt
+	cmake --build build/i386 -j $(JOBS)
+build-asan: build/asan/CMakeCache.txt
+	cmake --build build/asan -j $(JOBS)
+build-tsan: build/tsan/CMakeCache.txt
+	cmake --build build/tsan -j $(JOBS)
+
+build: build-x86_64 build-i386
+
+check: deps build build-asan build-tsan
+	tools/run-checks.sh
+
+demo: deps build
+	tools/demo.sh
+
+bench: deps build-x86_64
+	@if [ -x build/x86_64/bench/bw_bench ]; then build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
+
+install: build
+	@if [ "$$(id -u)" = 0 ]; then dest="$(PREFIX)/lib/lxvst"; else dest="$$HOME/.lxvst"; fi; \
+	mkdir -p "$$dest" && \
+	install -m 0755 build/x86_64/Blinkwatcher.so "$$dest/Blinkwatcher.so" && \
+	mkdir -p "$$dest/i386" && install -m 0755 build/i386/Blinkwatcher.so "$$dest/i386/Blinkwatcher.so" && \
+	echo "installed into $$dest (x86_64) and $$dest/i386 (i386)"
+
+clean:
+	rm -rf build

@@ -1,0 +1,19 @@
+# bw_add_test(NAME SOURCES a.cpp b.cpp LIBS x y LABELS threads x11)
+# One GoogleTest executable; its tests are discovered when ctest runs (through
+# the cross-compiling emulator on i386), so building needs no display.
+# Labels choose the runs: "threads" also runs under ThreadSanitizer, "x11"
+# needs an X server.
+function(bw_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
+    ENVIRONMENT "BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every test run of `make check` and ends with one "N passed, N failed" line.
+#   x86_64 natively, x86_64 under ASan+UBSan, the threaded tests under TSan,
+#   i386 under qemu-i386 (ctest runs the binaries through the emulator).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${BW_IN_XVFB:-}" ]; then
+  BW_IN_XVFB=1 exec tools/with-xvfb.sh "$0" "$@"
+fi
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+passed=0 failed=0
+run() { # name, build dir, ctest args...
+  local name=$1 dir=$2; shift 2
+  echo "=== $name ==="
+  local log; log=$(mktemp)
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@" 2>&1 | tee "$log"
+  local total fail
+  total=$(sed -nE 's/.*tests failed out of ([0-9]+).*/\1/p' "$log" | tail -n1)
+  fail=$(sed -nE 's/.* ([0-9]+) tests failed out of.*/\1/p' "$log" | tail -n1)
+  if [ -z "$total" ]; then total=1; fail=1; echo "$name: ctest did not finish"; fi
+  passed=$((passed + total - fail)); failed=$((failed + fail))
+  rm -f "$log"
+}
+run "x86_64" build/x86_64
+run "x86_64 ASan+UBSan" build/asan
+run "x86_64 TSan (threaded tests)" build/tsan -L threads
+run "i386 under qemu-i386" build/i386
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
