@@ -1,0 +1,36 @@
+#pragma once
+// Per-instance GUI resources handed to every control. (Minimal for now; the
+// window-name generator joins with the random generators.)
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+#include "quor/data/datastring.h"
+#include "quor/threading/SMutexOS.h"
+
+namespace quor {
+namespace gui {
+class SCursor;
+}
+}  // namespace quor
+
+class SGlobals {
+public:
+    SGlobals() = default;
+    ~SGlobals() = default;
+    SGlobals(const SGlobals&) = delete;
+    SGlobals& operator=(const SGlobals&) = delete;
+
+    // Changed only atomically: controls number their timers from it on
+    // several threads.
+    uint32_t NextIdentifier() { return __atomic_add_fetch(&identifier, 1u, __ATOMIC_RELAXED); }
+    uint32_t TakeIdentifier() { return __atomic_exchange_n(&identifier, 0u, __ATOMIC_RELAXED); }
+
+    uint32_t identifier = 0;
+    quor::data::datastring<32, char> name;
+    quor::data::datastring<32, char> directory;
+    Window parentWindow = 0;
+    quor::gui::SCursor* cursor = nullptr;
+    quor::threading::SMutexOS lock;
+};

@@ -1,0 +1,26 @@
+#include "quor/gui/context/SDisplayHandles.h"
+
+Display* dp = nullptr;
+Display* dps = nullptr;
+
+namespace quor {
+namespace gui {
+namespace context {
+
+// dp is written by the host's GUI thread and read by the idle and timer
+// threads, hence the atomic accesses on a plain pointer.
+Display* CurrentDisplay()
+{
+    Display* host = __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
+    return host ? host : __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+}
+
+void AdoptHostDisplay(Display* host)
+{
+    Display* expected = nullptr;
+    __atomic_compare_exchange_n(&dp, &expected, host, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+}
+
+}  // namespace context
+}  // namespace gui
+}  // namespace quor
