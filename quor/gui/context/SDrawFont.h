@@ -1,0 +1,65 @@
+#pragma once
+// An X core font chosen by size in points and style, with its metrics.
+//
+// The font is loaded on the connection current at construction and freed on
+// that same connection: the host may close its own display before the shared
+// font list goes away, so Release() lets the owner drop the server side early.
+
+#include <X11/Xlib.h>
+
+#include "quor/data/datastring.h"
+
+namespace quor {
+namespace gui {
+namespace context {
+
+class SDrawFont {
+public:
+    // The fourth argument is accepted for callers' sake and not used.
+    SDrawFont(int size, bool bold, bool italic, bool unused, const char* family);
+    virtual ~SDrawFont();
+    SDrawFont(const SDrawFont&) = delete;
+    SDrawFont& operator=(const SDrawFont&) = delete;
+
+    // P = size + size / 4, the quarter rounded toward minus infinity.
+    static int PixelSize(int size) { return size + (size >> 2); }
+    // The name tried first for a size in points (for P >= 13 without a
+    // family: the first of the descending sizes).
+    static quor::data::datastring<32, char> FirstName(int size, bool bold, bool italic, const char* family);
+    // The name for pixel size `pixels` of the descending search (P >= 13).
+    static quor::data::datastring<32, char> SearchName(int pixels, bool bold);
+
+    int Size() const { return size; }
+    bool Bold() const { return bold; }
+    bool Italic() const { return italic; }
+    const quor::data::datastring<32, char>& Name() const { return name; }
+    Font Id() const { return fontId; }
+    // Null when the server has no such font (or there was no display).
+    XFontStruct* Info() const { return fontInfo; }
+    Display* GetDisplay() const { return display; }
+    int Ascent() const { return fontInfo ? fontInfo->ascent : 0; }
+    int Descent() const { return fontInfo ? fontInfo->descent : 0; }
+    // Extent width of the text; 0 without font info or text. Computed from the
+    // metrics held by the client, so it needs no server round trip and no
+    // shared scratch storage.
+    int TextWidth(const char* text) const;
+
+    // Frees the font on its connection now; later text drawing with it does
+    // nothing.
+    void Release();
+
+private:
+    bool Load(Display* d, const char* xlfd);
+
+    int size;
+    quor::data::datastring<32, char> name;
+    bool bold;
+    bool italic;
+    Font fontId = 0;
+    XFontStruct* fontInfo = nullptr;
+    Display* display = nullptr;
+};
+
+}  // namespace context
+}  // namespace gui
+}  // namespace quor
