@@ -70,6 +70,8 @@ public:
     virtual void DrawRoundedRect(int x1, int y1, int x2, int y2, int ew, int eh);
     virtual void DrawRoundedRect(const Point& p1, const Point& p2, int ew, int eh);
     virtual void DrawRoundedRect(const Rectangle& r, int ew, int eh);
+    // DrawText .. DrawVerticalPixelLabel, SetTextColour and GetTextDimensions
+    // live in SDrawingText.cpp.
     virtual void DrawText(const char* text, int x, int y);
     virtual void DrawText(const char* text, const Point& p);
     virtual void DrawText(const String& text, int x, int y);
