@@ -1,12 +1,12 @@
 #pragma once
-// Per-instance GUI resources handed to every control. (Minimal for now; the
-// window-name generator joins with the random generators.)
+// Per-instance GUI resources handed to every control.
 
 #include <X11/Xlib.h>
 
 #include <cstdint>
 
 #include "quor/data/datastring.h"
+#include "quor/math/random/generator/SRandomMarsaglia.h"
 #include "quor/threading/SMutexOS.h"
 
 namespace quor {
@@ -17,8 +17,10 @@ class SCursor;
 
 class SGlobals {
 public:
-    SGlobals() = default;
-    ~SGlobals() = default;
+    // Seeds the window-name generator from the time-stamp counter; takes
+    // about 3 ms.
+    SGlobals();
+    ~SGlobals();
     SGlobals(const SGlobals&) = delete;
     SGlobals& operator=(const SGlobals&) = delete;
 
@@ -33,4 +35,6 @@ public:
     Window parentWindow = 0;
     quor::gui::SCursor* cursor = nullptr;
     quor::threading::SMutexOS lock;
+    // Makes window names unique; used under `lock` or from the GUI thread.
+    quor::math::random::generator::SRandomMarsaglia random;
 };

@@ -5,12 +5,44 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "quor/gui/SCOL.h"
 #include "quor/gui/context/SDisplayHandles.h"
+#include "quor/gui/context/SDrawBrush.h"
+#include "quor/gui/context/SDrawFont.h"
+#include "quor/gui/context/SDrawPen.h"
 #include "quor/system/SSystemData.h"
+
+using quor::gui::context::SDrawBrush;
+using quor::gui::context::SDrawFont;
+using quor::gui::context::SDrawPen;
+using quor::threading::SMutexLock;
+
+bool SColourRing::Add(uint32_t pixel)
+{
+    if (count >= capacity) return false;
+    values[writePosition] = pixel;
+    writePosition = (writePosition + 1) % capacity;
+    ++count;
+    return true;
+}
+
+namespace {
+struct RGB {
+    int r, g, b;
+};
+const RGB tableColours[SColourRing::Capacity] = {
+    {255, 255, 255}, {255, 255, 0}, {255, 128, 0},   {128, 64, 0},    {255, 0, 0},     {100, 0, 0},
+    {64, 0, 0},      {255, 0, 255}, {128, 0, 255},   {172, 128, 255}, {0, 0, 255},     {0, 128, 255},
+    {0, 255, 255},   {0, 255, 0},   {0, 128, 0},     {0, 64, 0},      {128, 255, 0},   {192, 255, 0},
+    {255, 236, 200}, {128, 128, 128}, {0, 0, 0},     {247, 231, 168}, {236, 213, 123}, {138, 145, 150},
+    {77, 81, 84},    {22, 22, 22},  {44, 44, 44},    {66, 66, 66},    {90, 90, 90},
+};
+}  // namespace
 
 // Load time, in one constructor so that the order is fixed: the display first,
 // then the system data (whose monitor layout needs the display), then the
-// shared GUI state.
+// shared GUI state. With no X server everything still loads; nothing below
+// calls X on a null display.
 SStaticData::SStaticData()
 {
     XInitThreads();
@@ -23,14 +55,80 @@ SStaticData::SStaticData()
     sd.getOSInfos();
     sd.getCPUInfos();
     sd.getDisplayInfos();
+    AddColours();
 }
 
 SStaticData::~SStaticData()
 {
+    // The host may already have closed its display: nothing more goes to it.
+    // Resources made on it die with that connection.
+    quor::gui::context::ForgetHostDisplay();
+    fonts.Clear();
+    brushes.Clear();
+    pens.Clear();
     if (dps) {
-        XCloseDisplay(dps);
-        dps = nullptr;
+        Display* own = dps;
+        __atomic_store_n(&dps, static_cast<Display*>(nullptr), __ATOMIC_RELEASE);
+        XCloseDisplay(own);
     }
+}
+
+void SStaticData::AddColours()
+{
+    if (!quor::gui::context::CurrentDisplay()) return;
+    for (const RGB& c : tableColours) {
+        if (colours.Count() < SColourRing::Capacity) colours.Add(quor::gui::SCOL(c.r, c.g, c.b));
+    }
+    coloursLoaded = true;
+}
+
+SDrawBrush* SStaticData::FindBrush(int colour)
+{
+    SMutexLock hold(lock);
+    for (int i = 0; i < brushes.Count(); ++i) {
+        SDrawBrush* brush = brushes.Get(i);
+        if (brush && brush->EffectiveColour() == colour) return brush;
+    }
+    SDrawBrush* brush = new SDrawBrush(colour, -1, nullptr);
+    brushes.Add(brush);
+    return brush;
+}
+
+SDrawPen* SStaticData::FindPen(int colour)
+{
+    SMutexLock hold(lock);
+    for (int i = 0; i < pens.Count(); ++i) {
+        SDrawPen* pen = pens.Get(i);
+        if (pen && pen->colour == colour) return pen;
+    }
+    SDrawPen* pen = new SDrawPen(colour, 1, false);
+    pens.Add(pen);
+    return pen;
+}
+
+void SStaticData::AddFont(SDrawFont* font)
+{
+    if (!font) return;
+    SMutexLock hold(lock);
+    fonts.Add(font);
+}
+
+int SStaticData::PenCount()
+{
+    SMutexLock hold(lock);
+    return pens.Count();
+}
+
+int SStaticData::BrushCount()
+{
+    SMutexLock hold(lock);
+    return brushes.Count();
+}
+
+int SStaticData::FontCount()
+{
+    SMutexLock hold(lock);
+    return fonts.Count();
 }
 
 SStaticData statdata;

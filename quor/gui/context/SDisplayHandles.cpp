@@ -1,5 +1,7 @@
 #include "quor/gui/context/SDisplayHandles.h"
 
+#include "quor/system/SSystemData.h"
+
 Display* dp = nullptr;
 Display* dps = nullptr;
 
@@ -19,6 +21,18 @@ void AdoptHostDisplay(Display* host)
 {
     Display* expected = nullptr;
     __atomic_compare_exchange_n(&dp, &expected, host, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+    if (host) sd.getDisplayInfos();
+}
+
+bool DisplayOpen(Display* display)
+{
+    return display &&
+           (display == __atomic_load_n(&dps, __ATOMIC_ACQUIRE) || display == __atomic_load_n(&dp, __ATOMIC_ACQUIRE));
+}
+
+void ForgetHostDisplay()
+{
+    __atomic_store_n(&dp, static_cast<Display*>(nullptr), __ATOMIC_RELEASE);
 }
 
 }  // namespace context

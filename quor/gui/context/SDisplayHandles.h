@@ -17,7 +17,16 @@ namespace context {
 // dp when set, else dps; may be null.
 Display* CurrentDisplay();
 // Stores the host's display once: later editor opens keep the first handle.
+// The monitor layout, missing when no display existed at load, is gathered.
 void AdoptHostDisplay(Display* host);
+// True while X resources made on `display` may still be freed through it:
+// it is dps or the host's display we still hold. The host may close its
+// display before this library is unloaded, so nothing is freed on a
+// connection we have let go.
+bool DisplayOpen(Display* display);
+// Lets go of the host's display for good (at unload): from then on no call is
+// made on it.
+void ForgetHostDisplay();
 
 }  // namespace context
 }  // namespace gui

@@ -158,6 +158,7 @@ private:
     }
     void SetDefaultColours();
     void SetArcMode(int mode);
+    void Arc(bool fill, int x1, int y1, int x2, int y2, int angle, int extent);
 
     SDrawDevice* device = nullptr;
     quor::gui::SControl* control = nullptr;

@@ -1,0 +1,14 @@
+#pragma once
+// Colours as X pixel values of the current display's default colour map.
+
+namespace quor {
+namespace gui {
+
+// Allocates (r, g, b), each 0..255, in the default colour map of screen 0 and
+// returns the pixel; every call asks the server. When the server cannot
+// allocate the colour the screen's black pixel is returned, and with no
+// display at all 0 (black on the usual visuals) without any X call.
+unsigned int SCOL(int r, int g, int b);
+
+}  // namespace gui
+}  // namespace quor
