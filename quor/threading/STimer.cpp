@@ -1,0 +1,33 @@
+#include "quor/threading/STimer.h"
+
+#include "quor/threading/STimerObject.h"
+
+namespace quor {
+namespace threading {
+
+STimer::STimer(quor::gui::SControl* c, unsigned n, unsigned p)
+    : control(c), period(p), initialPeriod(p), number(n), running(false), object(new STimerObject())
+{
+}
+
+STimer::~STimer()
+{
+    if (running) object->Stop();
+    delete object;
+}
+
+void STimer::Start(unsigned p)
+{
+    period = p;
+    object->Start(control, static_cast<int>(number), p);
+    running = true;
+}
+
+void STimer::Stop()
+{
+    object->Stop();
+    running = false;
+}
+
+}  // namespace threading
+}  // namespace quor

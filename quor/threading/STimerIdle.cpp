@@ -1,0 +1,202 @@
+#include "quor/threading/STimerIdle.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "quor/threading/SThread.h"
+
+namespace quor {
+namespace threading {
+
+namespace {
+
+thread_local bool onIdleThread = false;
+
+struct IdleState {
+    std::mutex lock;
+    // Signalled when an idle call ends and when the thread is asked to stop.
+    std::condition_variable changed;
+    std::vector<SIdleData> idledata;
+    SThread* idlethread = nullptr;
+    bool idletimerrunning = false;
+    SThread::Routine idlethreadfunc = nullptr;
+    int idleperiod = 0;
+    // Entries being called right now. Usually one; two only while a thread
+    // that stopped itself finishes its last call and its successor runs.
+    std::vector<SIdleData> calling;
+
+    // At unload: the thread has ended before anything here is freed.
+    ~IdleState();
+};
+
+IdleState& Idle()
+{
+    static IdleState state;
+    return state;
+}
+
+// With the lock held.
+void StartThread(IdleState& s, int period, void* argument)
+{
+    if (s.idletimerrunning) return;
+    s.idleperiod = period;
+    s.idlethreadfunc = STimerIdle::timercallback;
+    s.idlethread = new SThread(2);
+    s.idlethread->Start(s.idlethreadfunc, argument);
+    if (s.idlethread->Running()) {
+        s.idletimerrunning = true;
+    } else {
+        delete s.idlethread;
+        s.idlethread = nullptr;
+    }
+}
+
+// Stops the thread (only when no function is left, unless forced) and waits
+// for it to end, except on the idle thread itself.
+void StopThread(IdleState& s, bool force)
+{
+    SThread* thread;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (!s.idletimerrunning || (!force && !s.idledata.empty())) return;
+        thread = s.idlethread;
+        s.idlethread = nullptr;
+        s.idletimerrunning = false;
+        thread->RequestStop();
+        s.changed.notify_all();
+    }
+    // Outside the lock: the thread needs it to finish its pass.
+    thread->Cancel();
+    delete thread;
+}
+
+IdleState::~IdleState()
+{
+    StopThread(*this, true);
+    SThread::ReapFinished(true);
+}
+
+bool IsCalling(const IdleState& s, const SIdleData& entry)
+{
+    return std::find(s.calling.begin(), s.calling.end(), entry) != s.calling.end();
+}
+
+}  // namespace
+
+STimerIdle::STimerIdle(quor::gui::SControl* c, int n, int p, bool f)
+    : control(c), function(nullptr), argument(nullptr), number(n), period(p), flag(f)
+{
+    IdleState& s = Idle();
+    std::lock_guard<std::mutex> guard(s.lock);
+    StartThread(s, period, this);
+}
+
+STimerIdle::~STimerIdle()
+{
+    RemoveFunction();
+    StopThread(Idle(), false);
+}
+
+void STimerIdle::SetFunction(void (**f)(void*), void* a)
+{
+    if (function && !(f == function && a == argument)) RemoveFunction();
+    function = f;
+    argument = a;
+    Register(a, f);
+    IdleState& s = Idle();
+    std::lock_guard<std::mutex> guard(s.lock);
+    StartThread(s, period, this);
+}
+
+void STimerIdle::RemoveFunction()
+{
+    if (!function) return;
+    Unregister(argument, function);
+    function = nullptr;
+    argument = nullptr;
+}
+
+bool STimerIdle::Register(void* a, void (**f)(void*))
+{
+    IdleState& s = Idle();
+    SIdleData entry{a, f};
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (std::find(s.idledata.begin(), s.idledata.end(), entry) != s.idledata.end()) return false;
+    s.idledata.push_back(entry);
+    return true;
+}
+
+bool STimerIdle::Unregister(void* a, void (**f)(void*))
+{
+    IdleState& s = Idle();
+    SIdleData entry{a, f};
+    std::unique_lock<std::mutex> lock(s.lock);
+    auto it = std::find(s.idledata.begin(), s.idledata.end(), entry);
+    bool removed = it != s.idledata.end();
+    if (removed) s.idledata.erase(it);
+    // An idle function removing itself cannot wait for its own call.
+    if (!onIdleThread) s.changed.wait(lock, [&s, &entry] { return !IsCalling(s, entry); });
+    return removed;
+}
+
+std::vector<SIdleData> STimerIdle::Entries()
+{
+    IdleState& s = Idle();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.idledata;
+}
+
+bool STimerIdle::ThreadRunning()
+{
+    IdleState& s = Idle();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.idletimerrunning;
+}
+
+int STimerIdle::ThreadPeriod()
+{
+    IdleState& s = Idle();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.idleperiod;
+}
+
+bool STimerIdle::OnIdleThread() { return onIdleThread; }
+
+void* STimerIdle::timercallback(void* idle)
+{
+    if (!idle) return nullptr;
+    onIdleThread = true;
+    IdleState& s = Idle();
+    std::unique_lock<std::mutex> lock(s.lock);
+    while (!SThread::StopRequested()) {
+        size_t i = 0;
+        while (i < s.idledata.size() && !SThread::StopRequested()) {
+            SIdleData entry = s.idledata[i];
+            void (*call)(void*) = entry.function ? *entry.function : nullptr;
+            if (!call) {
+                ++i;
+                continue;
+            }
+            s.calling.push_back(entry);
+            lock.unlock();
+            call(entry.argument);
+            lock.lock();
+            s.calling.erase(std::find(s.calling.begin(), s.calling.end(), entry));
+            s.changed.notify_all();
+            // The call may have changed the list: go on after the entry just
+            // served, or at the same index when it was removed.
+            auto it = std::find(s.idledata.begin(), s.idledata.end(), entry);
+            if (it != s.idledata.end()) i = static_cast<size_t>(it - s.idledata.begin()) + 1;
+        }
+        if (SThread::StopRequested()) break;
+        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod > 0 ? s.idleperiod : 0),
+                           [] { return SThread::StopRequested(); });
+    }
+    onIdleThread = false;
+    return nullptr;
+}
+
+}  // namespace threading
+}  // namespace quor

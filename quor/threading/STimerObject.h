@@ -1,0 +1,59 @@
+#pragma once
+#include <memory>
+
+namespace quor {
+namespace gui {
+class SControl;
+struct SEvent;
+}  // namespace gui
+namespace threading {
+
+class SThread;
+
+// The thread behind a control's timer: delivers an EVENT_TIMER to the
+// control's listeners at once and then every period, on its own thread.
+class STimerObject {
+public:
+    STimerObject();
+    // Stops the thread first (see Stop).
+    virtual ~STimerObject();
+    STimerObject(const STimerObject&) = delete;
+    STimerObject& operator=(const STimerObject&) = delete;
+
+    // Replaces a running thread by a new one delivering to control.
+    virtual void Start(quor::gui::SControl* control, int number, unsigned period);
+    // Ends the thread. From any other thread it waits until a listener call
+    // in progress has returned, so no event arrives after Stop returns. From
+    // the timer thread itself (a listener stopping its own timer) it cannot
+    // wait; the loop then ends as soon as that listener returns and touches
+    // nothing of this object any more, so the object may be deleted at once.
+    virtual void Stop();
+
+    // Delivers the timer event once on the calling thread.
+    void Notification();
+    // Sleeps one period when a thread exists.
+    void Sleep();
+
+    bool Running() const { return running; }
+    int Number() const { return number; }
+    unsigned Period() const { return period; }
+    const quor::gui::SEvent* Event() const { return event; }
+
+    // What the loop works on: its own copy of the event and the running flag,
+    // kept alive by the loop until it ends, whatever happens to this object.
+    struct Run;
+
+private:
+    void EndThread();
+
+    SThread* thread;
+    quor::gui::SControl* control;
+    quor::gui::SEvent* event;
+    int number;
+    unsigned period;
+    bool running;
+    std::shared_ptr<Run> run;
+};
+
+}  // namespace threading
+}  // namespace quor
