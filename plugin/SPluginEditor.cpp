@@ -1,0 +1,17 @@
+#include "plugin/SPluginEditor.h"
+
+SPluginEditor::SPluginEditor(AudioEffect* effect, SGlobals* globals, int&)
+    : AEffEditor(effect), globals(globals), plugin(effect)
+{
+}
+
+SPluginEditor::~SPluginEditor() = default;
+
+void SPluginEditor::postUpdate() { __atomic_store_n(&updateFlag, 1, __ATOMIC_RELAXED); }
+
+void SPluginEditor::postUpdateIndexed(long index)
+{
+    if (index < 0 || index > 255) return;
+    __atomic_store_n(&updateFlags[index], 1, __ATOMIC_RELAXED);
+    __atomic_store_n(&indexedPending, 1, __ATOMIC_RELAXED);
+}

@@ -1,0 +1,285 @@
+#include "plugin/VSTPlugin.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "plugin/SPluginEditor.h"
+#include "plugin/VSTPluginProgramBank.h"
+
+namespace {
+
+constexpr float KindThreshold = 1e-10f;
+
+void InitialiseEvents(VstMidiEvent* events, int32_t count)
+{
+    memset(events, 0, sizeof(VstMidiEvent) * count);
+    for (int32_t i = 0; i < count; ++i) {
+        events[i].type = kVstMidiType;
+        events[i].byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
+    }
+}
+
+// The x87 unit keeps more precision than a float holds; a store through
+// memory rounds, so every processor derives the same threshold.
+float Rounded(float value)
+{
+    volatile float stored = value;
+    return stored;
+}
+
+// Kind 1 note on ... 7 pitch bend; 0 for system messages.
+int32_t KindOf(const VstMidiEvent& e)
+{
+    const unsigned status = static_cast<unsigned char>(e.midiData[0]) & 0xF0u;
+    const unsigned velocity = static_cast<unsigned char>(e.midiData[2]) & 0x7Fu;
+    switch (status) {
+    case 0x90: return velocity > 0 ? 1 : 2;
+    case 0x80: return 2;
+    case 0xB0: return 3;
+    case 0xA0: return 4;
+    case 0xD0: return 5;
+    case 0xC0: return 6;
+    case 0xE0: return 7;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
+    : SPlugin(audioMaster, result), lastThresholdParameter(std::numeric_limits<float>::quiet_NaN())
+{
+    for (VSTPluginProgram& p : programs) {
+        memset(p.name, 0, sizeof p.name);
+        strcpy(p.name, "(default)");
+        p.threshold.store(VSTPluginProgram::DefaultThreshold, std::memory_order_relaxed);
+        p.kinds.store(VSTPluginProgram::AllKinds, std::memory_order_relaxed);
+    }
+    InitialiseEvents(outgoingStorage, RingCapacity);
+    InitialiseEvents(input.events, RingCapacity);
+    InitialiseEvents(thru.events, RingCapacity);
+    callback = AsIn;
+    detector.Install(&callback, this);
+}
+
+VSTPlugin::~VSTPlugin() = default;
+
+void VSTPlugin::PostUpdate(VstInt32 index)
+{
+    SPluginEditor* e = PluginEditor();
+    if (!e || EditorClosed()) return;
+    e->postUpdateIndexed(index);
+}
+
+void VSTPlugin::PostFullUpdate()
+{
+    SPluginEditor* e = PluginEditor();
+    if (!e || EditorClosed()) return;
+    e->postUpdate();
+}
+
+void VSTPlugin::AsIn(void* plugin, int32_t active)
+{
+    static_cast<VSTPlugin*>(plugin)->setParameter(UpdateAudioQuiet + (active ? 1 : 0), 0.0f);
+}
+
+void VSTPlugin::setParameter(VstInt32 index, float value)
+{
+    // NaN fails both comparisons and is ignored like any value out of range.
+    if (!(value >= 0.0f && value <= 1.0f)) return;
+    VSTPluginProgram& p = programs[curProgram];
+    if (index == 0) {
+        p.threshold.store(static_cast<int32_t>(std::floor(-100.0 * value + 0.5)), std::memory_order_relaxed);
+    } else if (index >= 1 && index <= 7) {
+        const int32_t bit = 1 << (index - 1);
+        if (value >= KindThreshold)
+            p.kinds.fetch_or(bit, std::memory_order_relaxed);
+        else
+            p.kinds.fetch_and(~bit, std::memory_order_relaxed);
+    } else if (index < 0 || index > 15) {
+        return;
+    }
+    PostUpdate(index);
+}
+
+float VSTPlugin::getParameter(VstInt32 index)
+{
+    const VSTPluginProgram& p = programs[curProgram];
+    if (index == 0) return static_cast<float>(-0.01 * p.threshold.load(std::memory_order_relaxed));
+    if (index >= 1 && index <= 7)
+        return (p.kinds.load(std::memory_order_relaxed) >> (index - 1)) & 1 ? 1.0f : 0.0f;
+    return 0.0f;
+}
+
+float VSTPlugin::LinearThreshold()
+{
+    const float parameter = Rounded(getParameter(0));
+    if (parameter != lastThresholdParameter) {
+        lastThresholdParameter = parameter;
+        lastLinearThreshold = Rounded(static_cast<float>(std::pow(10.0, Rounded(-5.0f * parameter))));
+    }
+    return lastLinearThreshold;
+}
+
+VstInt32 VSTPlugin::processEvents(VstEvents* events)
+{
+    if (!events) return 0;
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* e = events->events[i];
+        if (!e || e->type != kVstMidiType) continue;
+        if (input.count >= input.capacity) break;  // the rest of this delivery is dropped
+        memcpy(&input.events[input.write], e, sizeof(VstMidiEvent));
+        input.write = (input.write + 1) % RingCapacity;
+        ++input.count;
+    }
+    return 0;
+}
+
+void VSTPlugin::midiInProcess()
+{
+    setParameter(UpdateMidiQuiet, 0.0f);
+    setParameter(UpdateMidiQuietAlong, 0.0f);
+    if (input.count == 0) return;
+    bool active = false;
+    while (input.count > 0) {
+        const VstMidiEvent& e = input.events[input.read];
+        --input.count;
+        input.read = (input.read + 1) % RingCapacity;
+        const int32_t kind = KindOf(e);
+        if (kind && getParameter(kind) >= KindThreshold) active = true;
+        if (thru.count < thru.capacity) {
+            thru.events[thru.write] = e;
+            thru.write = (thru.write + 1) % RingCapacity;
+            ++thru.count;
+        }
+    }
+    setParameter(UpdateMidiQuiet + (active ? 1 : 0), 0.0f);
+    setParameter(UpdateMidiQuietAlong + (active ? 1 : 0), 0.0f);
+}
+
+void VSTPlugin::midiPostProcess()
+{
+    int32_t n = 0;
+    while (thru.count > 0) {
+        outgoingStorage[n] = thru.events[thru.read];
+        --thru.count;
+        thru.read = (thru.read + 1) % RingCapacity;
+        outgoing.events[n] = reinterpret_cast<VstEvent*>(&outgoingStorage[n]);
+        ++n;
+    }
+    if (n == 0) return;
+    outgoing.numEvents = n;
+    outgoing.reserved = 0;
+    sendVstEventsToHost(reinterpret_cast<VstEvents*>(&outgoing));
+}
+
+void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate)
+{
+    if (Suspended()) return;
+    midiInProcess();
+    // A host that hands over no buffers gets an inactive block, not a crash.
+    const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
+    block.frames = buffers && sampleFrames > 0 ? sampleFrames : 0;
+    block.channels = 2;
+    block.threshold = LinearThreshold();
+    block.startResult = 0;
+    block.activeValue = 1;
+    detector.result = 0;
+    if (accumulate)
+        detector.Accumulate(inputs, outputs, block);
+    else
+        detector.Replace(inputs, outputs, block);
+    detector.Report();
+    midiPostProcess();
+}
+
+void VSTPlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    Run(inputs, outputs, sampleFrames, false);
+}
+
+void VSTPlugin::process(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    Run(inputs, outputs, sampleFrames, true);
+}
+
+bool VSTPlugin::setBypass(bool)
+{
+    setParameter(UpdateAudioQuiet, 0.0f);
+    setParameter(UpdateBypass, 0.0f);
+    setParameter(UpdateMidiQuiet, 0.0f);
+    setParameter(UpdateMidiQuietAlong, 0.0f);
+    return true;
+}
+
+void VSTPlugin::suspend()
+{
+    SPlugin::suspend();
+    PostFullUpdate();
+}
+
+void VSTPlugin::resume()
+{
+    SPlugin::resume();
+    PostFullUpdate();
+}
+
+void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
+void VSTPlugin::setBlockSize(VstInt32 size) { blockSize = size; }
+void VSTPlugin::getParameterLabel(VstInt32, char* label) { *label = 0; }
+void VSTPlugin::getParameterDisplay(VstInt32, char* text) { *text = 0; }
+void VSTPlugin::getParameterName(VstInt32, char* text) { strcpy(text, "empty"); }
+
+void VSTPlugin::setProgram(VstInt32 program)
+{
+    if (program != 0) return;
+    curProgram = 0;
+    PostFullUpdate();
+}
+
+void VSTPlugin::setProgramName(char* name)
+{
+    // The host's text stays untouched: at most 47 characters are copied.
+    VSTPluginProgram& p = programs[curProgram];
+    const size_t length = strnlen(name, VSTPluginProgram::NameSize - 1);
+    memcpy(p.name, name, length);
+    p.name[length] = 0;
+    PostFullUpdate();
+}
+
+namespace {
+
+// Host buffers for program names hold 24 bytes; the record's name may lack a
+// terminator when a chunk brought it.
+void CopyProgramName(const VSTPluginProgram& p, char* text)
+{
+    const size_t length = strnlen(p.name, kVstMaxProgNameLen - 1);
+    memcpy(text, p.name, length);
+    text[length] = 0;
+}
+
+}  // namespace
+
+void VSTPlugin::getProgramName(char* name) { CopyProgramName(programs[curProgram], name); }
+
+bool VSTPlugin::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
+{
+    if (index != 0) return false;
+    CopyProgramName(programs[0], text);
+    return true;
+}
+
+VstInt32 VSTPlugin::getChunk(void** data, bool isPreset)
+{
+    *data = &programs[isPreset ? curProgram : 0];
+    return VSTPluginProgram::ChunkSize;
+}
+
+VstInt32 VSTPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+{
+    const VstInt32 taken = isPreset ? VSTPluginProgramBank::readProgram(programs, data, byteSize, curProgram)
+                                    : VSTPluginProgramBank::readBank(programs, data, byteSize);
+    if (taken == 1) setProgram(curProgram);
+    return taken;
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The indicator engine: passes two audio channels and the host's MIDI events
+// through unchanged and reports each block's audio and MIDI activity, and
+// every settings change, as update requests to the editor.
+
+#include <cstdint>
+
+#include "plugin/SPlugin.h"
+#include "plugin/VSTPluginProgram.h"
+#include "quor/audio/analysis/SActivityBlockChecker.h"
+
+class VSTPlugin : public SPlugin {
+public:
+    static constexpr int32_t RingCapacity = 256;
+
+    // Update request numbers posted to the editor.
+    enum Update : VstInt32 {
+        UpdateAudioQuiet = 8,
+        UpdateAudioActive = 9,
+        UpdateBypass = 10,
+        UpdateMidiQuiet = 12,
+        UpdateMidiActive = 13,
+        UpdateMidiQuietAlong = 14,
+        UpdateMidiActiveAlong = 15,
+    };
+
+    VSTPlugin(audioMasterCallback audioMaster, int& result);
+    ~VSTPlugin() override;
+
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset = false) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
+    void setSampleRate(float sampleRate) override;
+    void setBlockSize(VstInt32 blockSize) override;
+    void suspend() override;
+    void resume() override;
+    VstInt32 processEvents(VstEvents* events) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool setBypass(bool onOff) override;
+
+    void midiInProcess();
+    void midiPostProcess();
+
+    // The detector's callback: posts 8 (quiet) or 9 (active).
+    static void AsIn(void* plugin, int32_t active);
+
+    quor::audio::analysis::SActivityBlockChecker<float>& Detector() { return detector; }
+
+protected:
+    struct MidiRing {
+        int32_t write = 0;
+        int32_t read = 0;
+        int32_t capacity = RingCapacity;
+        int32_t count = 0;
+        VstMidiEvent events[RingCapacity];
+    };
+    struct OutgoingEvents {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[RingCapacity];
+    };
+
+    // Both post only while an editor exists and its window is open; the
+    // editor call is made outside the plug-in lock.
+    void PostUpdate(VstInt32 index);
+    void PostFullUpdate();
+    void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
+    float LinearThreshold();
+
+    VSTPluginProgram programs[1];
+    quor::audio::analysis::SActivityBlockChecker<float> detector;
+    quor::audio::analysis::SActivityBlock<float> block{};
+    quor::audio::analysis::SActivityCallback callback = AsIn;
+    OutgoingEvents outgoing{};
+    VstMidiEvent outgoingStorage[RingCapacity];
+    MidiRing input;
+    MidiRing thru;
+    // The threshold is recomputed only when its parameter changes.
+    float lastThresholdParameter;
+    float lastLinearThreshold = 0.0f;
+};
