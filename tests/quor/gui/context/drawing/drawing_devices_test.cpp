@@ -1,0 +1,283 @@
+// Window and memory devices, bitmaps from XPM data, double buffering and
+// client images, checked by reading the pixels back from the server.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "quor/gui/SCOL.h"
+#include "quor/gui/context/SDrawBitmap.h"
+#include "quor/gui/context/SDrawBrush.h"
+#include "quor/gui/context/SDrawImage.h"
+#include "quor/gui/context/SDrawMemoryDevice.h"
+#include "xfixture.h"
+
+using quor::gui::SCOL;
+using quor::gui::context::SDrawBitmap;
+using quor::gui::context::SDrawBrush;
+using quor::gui::context::SDrawDevice;
+using quor::gui::context::SDrawImage;
+using quor::gui::context::SDrawing;
+using quor::gui::context::SDrawMemoryDevice;
+typedef SDrawing::Point Point;
+typedef SDrawing::Rectangle Rect;
+
+namespace {
+
+// 5 x 3, a red frame around a blue middle row.
+const char* const flagXpm[] = {
+    "5 3 2 1",
+    "r c #FF0000",
+    "b c #0000FF",
+    "rrrrr",
+    "rbbbr",
+    "rrrrr",
+};
+
+// Header claims 4 x 2 with one colour, but a pixel uses an undefined key.
+const char* const undefinedKeyXpm[] = {
+    "4 2 1 1",
+    "a c #00FF00",
+    "aaaa",
+    "aaza",
+};
+const char* const garbageXpm[] = {"this is not an image", "", ""};
+const char* const zeroColoursXpm[] = {"2 2 0 1", "..", ".."};
+
+void* Xpm(const char* const* lines)
+{
+    return const_cast<char**>(lines);
+}
+
+class Devices : public bwtest::XServerTest {
+protected:
+    void Paint(SDrawing& surface, unsigned long pixel, const Rect& r)
+    {
+        SDrawBrush brush(static_cast<int>(pixel), -1, nullptr);
+        surface.SetBrush(&brush);
+        surface.FillRect(r);
+        surface.SetBrush(nullptr);
+    }
+};
+
+TEST_F(Devices, WindowDeviceNeedsADrawable)
+{
+    SDrawDevice none;
+    EXPECT_EQ(none.Get(), nullptr);
+    EXPECT_EQ(none.GetDrawable(), 0u);
+    SDrawDevice zero(0);
+    EXPECT_EQ(zero.Get(), nullptr);
+    Pixmap p = NewPixmap(4, 4, 0);
+    SDrawDevice real(static_cast<int>(p));
+    EXPECT_NE(real.Get(), nullptr);
+    EXPECT_EQ(real.GetDrawable(), p);
+    EXPECT_EQ(real.Owner(), display);
+}
+
+TEST_F(Devices, EmptyBitmapKeepsItsFirstPixmap)
+{
+    SDrawBitmap bitmap(nullptr, 30, 20, true);
+    ASSERT_NE(bitmap.GetPixmap(), 0u);
+    EXPECT_EQ(bitmap.Width(), 30);
+    EXPECT_EQ(bitmap.Height(), 20);
+    EXPECT_TRUE(bitmap.Flag());
+    Pixmap first = bitmap.GetPixmap();
+    bitmap.Create(nullptr, 5, 6, false);
+    bitmap.Create(Xpm(flagXpm), 0, 0, false);
+    EXPECT_EQ(bitmap.GetPixmap(), first);
+    EXPECT_EQ(bitmap.Width(), 30);
+    EXPECT_EQ(bitmap.Height(), 20);
+    EXPECT_TRUE(bitmap.Flag());
+    EXPECT_EQ(bitmap.Use(), 0);
+
+    Window rootReturn;
+    int x, y;
+    unsigned w, h, border, d;
+    XGetGeometry(display, first, &rootReturn, &x, &y, &w, &h, &border, &d);
+    EXPECT_EQ(w, 30u);
+    EXPECT_EQ(h, 20u);
+    EXPECT_EQ(d, depth);
+}
+
+TEST_F(Devices, EmptyBitmapOfNoAreaHasNoPixmap)
+{
+    SDrawBitmap flat(nullptr, 0, 7, false);
+    EXPECT_EQ(flat.GetPixmap(), 0u);
+    EXPECT_EQ(flat.Width(), 0);
+    SDrawBitmap negative(nullptr, -3, 7, false);
+    EXPECT_EQ(negative.GetPixmap(), 0u);
+}
+
+TEST_F(Devices, XpmBitmapTakesTheImageSizeAndColours)
+{
+    SDrawBitmap bitmap(Xpm(flagXpm), 99, 99, false);
+    ASSERT_NE(bitmap.GetPixmap(), 0u);
+    EXPECT_EQ(bitmap.Width(), 5);
+    EXPECT_EQ(bitmap.Height(), 3);
+    unsigned long red = SCOL(255, 0, 0), blue = SCOL(0, 0, 255);
+    bwtest::Grab g = Read(bitmap.GetPixmap(), 5, 3);
+    EXPECT_EQ(g.Map(red), bwtest::Expect(5, 3, [](int x, int y) { return !(y == 1 && x >= 1 && x <= 3); }));
+    EXPECT_EQ(g.Map(blue), bwtest::Expect(5, 3, [](int x, int y) { return y == 1 && x >= 1 && x <= 3; }));
+}
+
+// A failed XPM leaves a 1 x 1 bitmap without pixmap; a memory device over it
+// makes no graphics context and copying from it draws nothing and raises no
+// X error (the fixture fails on any).
+TEST_F(Devices, FailedXpmGivesNothingToDrawAndNoError)
+{
+    Pixmap target = NewPixmap(8, 8, 0);
+    auto surface = SurfaceOn(target);
+    for (const char* const* data : {garbageXpm, zeroColoursXpm, undefinedKeyXpm}) {
+        SDrawBitmap bitmap(Xpm(data), 8, 8, false);
+        EXPECT_EQ(bitmap.GetPixmap(), 0u) << data[0];
+        EXPECT_EQ(bitmap.Width(), 0) << data[0];
+        EXPECT_EQ(bitmap.Height(), 0) << data[0];
+        SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
+        EXPECT_EQ(memory.Get(), nullptr);
+        EXPECT_EQ(memory.GetDrawable(), 0u);
+        surface->DrawMemory(&memory, 0, 0, 0, 0, 8, 8);
+        surface->DrawMemory(&memory, Point(0, 0), Rect(0, 0, 1, 1));
+        // Drawing into it goes nowhere either.
+        SDrawDevice* window = surface->GetDevice();
+        surface->SetDevice(&memory);
+        Paint(*surface, 0xFFFFFF, Rect(0, 0, 8, 8));
+        surface->SetDevice(window);
+    }
+    XSync(display, False);
+    EXPECT_TRUE(bwtest::XErrors().empty());
+    EXPECT_EQ(Read(target, 8, 8).Map(0), bwtest::Expect(8, 8, [](int, int) { return true; }));
+}
+
+TEST_F(Devices, SelectSwitchesBitmapAndContextButNotToNull)
+{
+    SDrawBitmap a(nullptr, 4, 4, false), b(nullptr, 6, 6, false);
+    SDrawDevice window;
+    SDrawMemoryDevice memory(&window, &a);
+    EXPECT_EQ(memory.GetWindowDevice(), &window);
+    EXPECT_EQ(memory.GetBitmap(), &a);
+    EXPECT_EQ(memory.GetDrawable(), a.GetPixmap());
+    GC first = memory.Get();
+    ASSERT_NE(first, nullptr);
+    memory.Select(nullptr);
+    EXPECT_EQ(memory.GetBitmap(), &a);
+    EXPECT_EQ(memory.Get(), first);
+    memory.Select(&b);
+    EXPECT_EQ(memory.GetBitmap(), &b);
+    EXPECT_EQ(memory.GetDrawable(), b.GetPixmap());
+    EXPECT_NE(memory.Get(), nullptr);
+
+    SDrawMemoryDevice empty(&window, nullptr);
+    EXPECT_EQ(empty.Get(), nullptr);
+    EXPECT_EQ(empty.GetDrawable(), 0u);
+}
+
+// The way controls paint without flicker: draw into the bitmap through the
+// memory device, then copy the finished area to the window.
+TEST_F(Devices, DoubleBufferingCopiesTheFinishedPictureToTheWindow)
+{
+    const int W = 40, H = 30;
+    unsigned long grey = SCOL(90, 90, 90), orange = SCOL(255, 128, 0), green = SCOL(0, 255, 0);
+    Window window = NewWindow(W, H, grey);
+    auto surface = SurfaceOn(window);
+    SDrawBitmap bitmap(nullptr, 20, 10, false);
+    SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
+
+    SDrawDevice* windowDevice = surface->GetDevice();
+    surface->SetDevice(&memory);
+    Paint(*surface, orange, Rect(0, 0, 20, 10));
+    Paint(*surface, green, Rect(5, 2, 10, 4));
+    surface->SetDevice(windowDevice);
+    // Nothing reached the window yet.
+    EXPECT_EQ(Read(window, W, H).Map(grey), bwtest::Expect(W, H, [](int, int) { return true; }));
+
+    surface->DrawMemory(&memory, Point(7, 9), Rect(0, 0, 20, 10));
+    bwtest::Grab g = Read(window, W, H);
+    EXPECT_EQ(g.Map(grey), bwtest::Expect(W, H, [](int x, int y) { return !(x >= 7 && x < 27 && y >= 9 && y < 19); }));
+    EXPECT_EQ(g.Map(green),
+              bwtest::Expect(W, H, [](int x, int y) { return x >= 12 && x < 17 && y >= 11 && y < 13; }));
+
+    // A part of the source, through the other forms.
+    surface->DrawMemory(&memory, 30, 0, 5, 2, 10, 4, static_cast<unsigned char>(1));
+    surface->DrawMemory(&memory, Point(30, 5), Rect(5, 2, 10, 4), 0, nullptr);
+    surface->DrawMemory(&memory, 30, 20, 0, 0, 3, 3, 7, nullptr);
+    surface->DrawMemory(&memory, Point(30, 25), Rect(0, 0, 3, 3), static_cast<unsigned char>(0));
+    g = Read(window, W, H);
+    for (int y : {0, 1, 5, 6})
+        for (int x = 30; x < 35; ++x) EXPECT_EQ(g.At(x, y), green) << x << "," << y;
+    EXPECT_EQ(g.At(35, 0), grey);
+    EXPECT_EQ(g.At(30, 2), grey);
+    EXPECT_EQ(g.At(32, 22), orange);
+    EXPECT_EQ(g.At(32, 27), orange);
+    EXPECT_EQ(g.At(33, 22), grey);
+
+    // Null and empty sources copy nothing.
+    surface->DrawMemory(nullptr, 0, 0, 0, 0, 20, 10);
+    surface->DrawMemory(&memory, 0, 0, 5, 5, 5, 9);
+    surface->DrawMemory(&memory, 0, 0, 9, 5, 5, 9);
+    EXPECT_EQ(Read(window, W, H).At(0, 0), grey);
+}
+
+TEST_F(Devices, DrawBitmapDrawsNothing)
+{
+    Pixmap target = NewPixmap(6, 6, 0);
+    auto surface = SurfaceOn(target);
+    SDrawBitmap bitmap(Xpm(flagXpm), 0, 0, false);
+    surface->DrawBitmap(&bitmap, 0, 0, 5, 3, false, nullptr);
+    surface->DrawBitmap(&bitmap, Rect(0, 0, 5, 3), true, nullptr);
+    EXPECT_EQ(Read(target, 6, 6).Map(0), bwtest::Expect(6, 6, [](int, int) { return true; }));
+}
+
+TEST_F(Devices, ImagesAreClearedAndPutPartByPart)
+{
+    const int w = 6, h = 4;
+    void* data = malloc(w * h * 4);
+    memset(data, 0xAB, w * h * 4);
+    SDrawImage image(data, w, h, w * 4, 32);
+    ASSERT_NE(image.GetImage(), nullptr);
+    EXPECT_EQ(image.Width(), w);
+    EXPECT_EQ(image.Height(), h);
+    for (int i = 0; i < w * h * 4; ++i) ASSERT_EQ(static_cast<unsigned char*>(data)[i], 0) << i;
+    unsigned long magenta = SCOL(255, 0, 255);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) XPutPixel(image.GetImage(), x, y, (x + y) % 2 ? magenta : 0);
+
+    const int W = 16, H = 12;
+    unsigned long grey = SCOL(66, 66, 66);
+    Pixmap target = NewPixmap(W, H, grey);
+    auto surface = SurfaceOn(target);
+    surface->DrawImage(&image, Rect(1, 1, 4, 3), Rect(10, 8, 99, 99));
+    bwtest::Grab g = Read(target, W, H);
+    EXPECT_EQ(g.Map(grey), bwtest::Expect(W, H, [](int x, int y) { return !(x >= 10 && x < 13 && y >= 8 && y < 10); }));
+    EXPECT_EQ(g.Map(magenta), bwtest::Expect(W, H, [](int x, int y) {
+                  return x >= 10 && x < 13 && y >= 8 && y < 10 && ((x - 9) + (y - 7)) % 2;
+              }));
+
+    // Source areas beyond the image are clipped to it; empty ones do nothing.
+    surface->DrawImage(&image, Rect(4, 2, 50, 50), Rect(0, 0, 0, 0));
+    surface->DrawImage(&image, Rect(2, 2, 2, 3), Rect(0, 6, 0, 0));
+    surface->DrawImage(nullptr, Rect(0, 0, 2, 2), Rect(0, 0, 0, 0));
+    g = Read(target, W, H);
+    EXPECT_EQ(g.At(0, 0), 0u);       // image (4, 2)
+    EXPECT_EQ(g.At(1, 0), magenta);  // image (5, 2)
+    EXPECT_EQ(g.At(0, 1), magenta);  // image (4, 3)
+    EXPECT_EQ(g.At(2, 0), grey);
+    EXPECT_EQ(g.At(0, 2), grey);
+    EXPECT_EQ(g.At(0, 6), grey);
+}
+
+TEST_F(Devices, ImageOfZeroWidthBecomesOneWide)
+{
+    void* data = malloc(1 * 5 * 4);
+    SDrawImage image(data, 0, 5, 4, 32);
+    EXPECT_EQ(image.Width(), 1);
+    EXPECT_EQ(image.Height(), 5);
+    ASSERT_NE(image.GetImage(), nullptr);
+    EXPECT_EQ(image.GetImage()->width, 1);
+    EXPECT_EQ(image.GetImage()->height, 5);
+
+    SDrawImage nothing(nullptr, 3, 3, 12, 32);
+    EXPECT_EQ(nothing.GetImage(), nullptr);
+}
+
+}  // namespace
