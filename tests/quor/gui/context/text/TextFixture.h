@@ -2,9 +2,10 @@
 // An off-screen 24-bit canvas on the shared display for the text tests, read
 // back pixel by pixel, with a watchdog and a counter of X protocol errors.
 
+#include <gtest/gtest.h>
+// After gtest: X.h defines None.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <csignal>
