@@ -1,0 +1,156 @@
+// The audio thread allocates nothing: every heap allocation of this test
+// program is counted while the audio-thread calls run.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "plugin/SPluginEditor.h"
+#include "plugin/SPluginEntry.h"
+#include "plugin/VSTPlugin.h"
+#include "quor/system/SSystemData.h"
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define BW_COUNT_MALLOC 1
+extern "C" void* __libc_malloc(size_t);
+#endif
+
+namespace {
+thread_local bool counting = false;
+thread_local long allocations = 0;
+
+void* Allocate(size_t n)
+{
+    if (counting) ++allocations;
+#ifdef BW_COUNT_MALLOC
+    void* p = __libc_malloc(n ? n : 1);
+#else
+    void* p = malloc(n ? n : 1);
+#endif
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+}  // namespace
+
+void* operator new(size_t n) { return Allocate(n); }
+void* operator new[](size_t n) { return Allocate(n); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+
+#ifdef BW_COUNT_MALLOC
+// The C allocator too (the sanitizers bring their own, so only in plain builds).
+extern "C" {
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* malloc(size_t n)
+{
+    if (counting) ++allocations;
+    return __libc_malloc(n);
+}
+void* calloc(size_t n, size_t size)
+{
+    if (counting) ++allocations;
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, size_t n)
+{
+    if (counting) ++allocations;
+    return __libc_realloc(p, n);
+}
+}
+#endif
+
+namespace {
+
+VstMidiEvent returned[16384];
+int returnedCount = 0;
+
+VstIntPtr Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float)
+{
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterProcessEvents) {
+        const VstEvents* list = static_cast<const VstEvents*>(ptr);
+        for (VstInt32 i = 0; i < list->numEvents && returnedCount < 16384; ++i)
+            memcpy(&returned[returnedCount++], list->events[i], sizeof(VstMidiEvent));
+        return 1;
+    }
+    return 0;
+}
+
+// With the flag-setting editor, so the posting path runs too.
+class WithEditor : public VSTPlugin {
+public:
+    WithEditor(audioMasterCallback host, int& result) : VSTPlugin(host, result)
+    {
+        AttachEditor(new SPluginEditor(this, Globals(), result));
+    }
+};
+
+SPlugin* MakeWithEditor(audioMasterCallback host, int& result) { return new WithEditor(host, result); }
+
+}  // namespace
+
+TEST(AudioThread, TheCounterSeesAllocations)
+{
+    counting = true;
+    int* p = new int(3);
+    void* q = malloc(16);
+    counting = false;
+    delete p;
+    free(q);
+#ifdef BW_COUNT_MALLOC
+    EXPECT_EQ(allocations, 2);
+#else
+    EXPECT_EQ(allocations, 1);
+#endif
+    allocations = 0;
+}
+
+TEST(AudioThread, ProcessEventsAndProcessingAllocateNothing)
+{
+    for (bool editorOpen : {false, true}) {
+        AEffect* e = PluginEntry(Host, sd, MakeWithEditor);
+        ASSERT_NE(e, nullptr);
+        e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+        e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+        static_cast<SPlugin*>(static_cast<AudioEffect*>(e->object))->SetEditorClosed(!editorOpen);
+
+        std::vector<VstMidiEvent> events(256);
+        for (int i = 0; i < 256; ++i) {
+            events[i].type = kVstMidiType;
+            events[i].byteSize = 24;
+            events[i].deltaFrames = i;
+            events[i].midiData[0] = static_cast<char>(0x90 | (i & 15));
+            events[i].midiData[1] = 60;
+            events[i].midiData[2] = 100;
+        }
+        std::vector<uint8_t> storage(sizeof(VstEvents) + 256 * sizeof(VstEvent*));
+        VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
+        list->numEvents = 256;
+        for (int i = 0; i < 256; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+        std::vector<float> a(4096, 0.25f), b(4096, -0.25f), c(4096), d(4096);
+        float* in[2] = {a.data(), b.data()};
+        float* out[2] = {c.data(), d.data()};
+
+        returnedCount = 0;
+        allocations = 0;
+        counting = true;
+        for (int round = 0; round < 20; ++round) {
+            e->dispatcher(e, effProcessEvents, 0, 0, list, 0.0f);
+            e->processReplacing(e, in, out, 512);
+            e->dispatcher(e, effProcessEvents, 0, 0, list, 0.0f);
+            e->process(e, in, out, 4096);
+            e->processReplacing(e, in, out, 0);
+            e->setParameter(e, 0, 0.01f * round);  // a new threshold each round
+        }
+        counting = false;
+        EXPECT_EQ(allocations, 0) << (editorOpen ? "editor open" : "editor closed");
+        EXPECT_EQ(returnedCount, 40 * 256) << "the events did go through";
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    }
+}

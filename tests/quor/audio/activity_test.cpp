@@ -1,0 +1,186 @@
+// The activity detector's loops: both variants copy every bit pattern
+// unchanged, add exactly, and agree on the answer.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "quor/audio/analysis/SActivityBlockChecker.h"
+
+using namespace quor::audio::analysis;
+
+namespace {
+
+typedef int (*Kernel)(const float*, float*, int32_t, float);
+
+struct Variants {
+    const char* name;
+    Kernel replace;
+    Kernel accumulate;
+};
+
+std::vector<Variants> Available()
+{
+    std::vector<Variants> v{{"plain", ReplaceAbovePlain, AccumulateAbovePlain}};
+    if (ProcessorHasSSE2()) v.push_back({"sse2", ReplaceAboveSSE2, AccumulateAboveSSE2});
+    return v;
+}
+
+float FromBits(uint32_t bits)
+{
+    float f;
+    memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+std::vector<float> RandomBits(size_t n, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<float> v(n);
+    for (float& f : v) f = FromBits(random());
+    return v;
+}
+
+}  // namespace
+
+TEST(ActivityKernels, ReplaceCopiesEveryBitPatternAtEveryLengthAndOffset)
+{
+    std::vector<float> source = RandomBits(80, 1);
+    source[3] = FromBits(0x7F800001u);  // signalling NaN
+    source[4] = FromBits(0xFFC12345u);  // quiet NaN with payload
+    source[5] = FromBits(0x00000001u);  // smallest denormal
+    source[6] = -0.0f;
+    for (const Variants& v : Available())
+        for (int offset = 0; offset < 4; ++offset)
+            for (int frames = 0; frames <= 40; ++frames) {
+                std::vector<float> out(48, 7.0f);
+                v.replace(source.data() + offset, out.data() + 1, frames, 0.5f);
+                EXPECT_EQ(memcmp(out.data() + 1, source.data() + offset, frames * sizeof(float)), 0)
+                    << v.name << " " << offset << "/" << frames;
+                EXPECT_EQ(out[0], 7.0f);
+                EXPECT_EQ(out[1 + frames], 7.0f) << "nothing written past the block";
+            }
+}
+
+TEST(ActivityKernels, AnAnswerIsAboveTheThresholdStrictlyAndSigned)
+{
+    const float t = 0.01f;
+    struct Case {
+        float sample;
+        int expected;
+    } cases[] = {{t, 0},
+                 {std::nextafter(t, 1.0f), 1},
+                 {std::nextafter(t, 0.0f), 0},
+                 {-1.0f, 0},
+                 {-std::numeric_limits<float>::infinity(), 0},
+                 {std::numeric_limits<float>::infinity(), 1},
+                 {std::nanf(""), 0},
+                 {-std::nanf(""), 0},
+                 {FromBits(0x7F800001u), 0},
+                 {0.0f, 0},
+                 {-0.0f, 0}};
+    for (const Variants& v : Available())
+        for (const Case& c : cases)
+            for (int position : {0, 5, 8, 12}) {
+                std::vector<float> in(13, 0.0f), out(13);
+                in[position] = c.sample;
+                EXPECT_EQ(v.replace(in.data(), out.data(), 13, t), c.expected)
+                    << v.name << " sample " << c.sample << " at " << position;
+            }
+    // A zero threshold: any positive sample, the smallest denormal included.
+    for (const Variants& v : Available()) {
+        float in[3] = {0.0f, FromBits(1u), 0.0f}, out[3];
+        EXPECT_EQ(v.replace(in, out, 3, 0.0f), 1) << v.name;
+        in[1] = -0.0f;
+        EXPECT_EQ(v.replace(in, out, 3, 0.0f), 0) << v.name;
+    }
+}
+
+TEST(ActivityKernels, AccumulateAddsExactlyAndJudgesTheSum)
+{
+    std::mt19937 random(4);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    std::vector<float> in(301), base(301), expected(301);
+    for (size_t i = 0; i < in.size(); ++i) {
+        in[i] = d(random) * 1e-3f;
+        base[i] = d(random);
+        volatile float sum = base[i] + in[i];
+        expected[i] = sum;
+    }
+    for (const Variants& v : Available()) {
+        std::vector<float> out = base;
+        v.accumulate(in.data(), out.data(), static_cast<int32_t>(out.size()), 2.0f);
+        EXPECT_EQ(memcmp(out.data(), expected.data(), out.size() * sizeof(float)), 0) << v.name;
+        float i2[9] = {0.006f, 0, 0, 0, 0, 0, 0, 0, 0.006f}, o2[9] = {0.006f, 0, 0, 0, 0, 0, 0, 0, 0.0f};
+        EXPECT_EQ(v.accumulate(i2, o2, 9, 0.01f), 1) << v.name << ": the sum counts, not the input";
+        float i3[2] = {0.02f, 0.02f}, o3[2] = {-0.02f, -0.5f};
+        EXPECT_EQ(v.accumulate(i3, o3, 2, 0.01f), 0) << v.name;
+        EXPECT_EQ(o3[0], 0.0f);
+    }
+}
+
+TEST(ActivityKernels, VariantsAgreeOnRandomBlocks)
+{
+    if (!ProcessorHasSSE2()) GTEST_SKIP() << "no SSE2 on this processor";
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> d(-0.02f, 0.02f);
+    for (int round = 0; round < 200; ++round) {
+        const int frames = static_cast<int>(random() % 70);
+        std::vector<float> in(frames + 1), a(frames + 1), b(frames + 1);
+        for (int i = 0; i < frames; ++i) in[i] = d(random) * (round % 3 ? 0.4f : 1.0f);
+        for (int i = 0; i < frames; ++i) a[i] = b[i] = d(random);
+        const float t = 0.01f;
+        EXPECT_EQ(ReplaceAbovePlain(in.data(), a.data(), frames, t), ReplaceAboveSSE2(in.data(), b.data(), frames, t));
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(AccumulateAbovePlain(in.data(), a.data(), frames, t),
+                  AccumulateAboveSSE2(in.data(), b.data(), frames, t));
+        EXPECT_EQ(memcmp(a.data(), b.data(), frames * sizeof(float)), 0);
+    }
+}
+
+namespace {
+int32_t reported = -5;
+void* reportedArgument = nullptr;
+void Record(void* argument, int32_t active)
+{
+    reported = active;
+    reportedArgument = argument;
+}
+}  // namespace
+
+TEST(ActivityBlockChecker, ReportsEachBlockThroughTheSlot)
+{
+    SActivityBlockChecker<float> checker;
+    SActivityCallback slot = Record;
+    int owner = 0;
+    checker.Install(&slot, &owner);
+    std::vector<float> l(10, 0.0f), r(10, 0.0f), ol(10, 1.0f), orr(10, 1.0f);
+    const float* in[2] = {l.data(), r.data()};
+    float* out[2] = {ol.data(), orr.data()};
+    SActivityBlock<float> block{10, 2, 0.1f, 0, 1};
+    r[9] = 0.2f;
+    EXPECT_EQ(checker.Replace(in, out, block), 1);
+    checker.Report();
+    EXPECT_EQ(reported, 1);
+    EXPECT_EQ(reportedArgument, &owner);
+    EXPECT_EQ(orr[9], 0.2f);
+    r[9] = 0.0f;
+    EXPECT_EQ(checker.Replace(in, out, block), 0);
+    checker.Report();
+    EXPECT_EQ(reported, 0);
+    // No frames: nothing touched, the starting result.
+    SActivityBlock<float> empty{0, 2, 0.1f, 0, 1};
+    ol.assign(10, 3.0f);
+    EXPECT_EQ(checker.Replace(in, out, empty), 0);
+    EXPECT_EQ(ol[0], 3.0f);
+    slot = nullptr;
+    reported = -5;
+    checker.Report();
+    EXPECT_EQ(reported, -5) << "an empty slot calls nothing";
+    checker.SelectVariant(SActivityBlockChecker<float>::Variant::Plain);
+    EXPECT_EQ(checker.CurrentVariant(), SActivityBlockChecker<float>::Variant::Plain);
+}
