@@ -26,7 +26,7 @@ public:
     bool Add(uint32_t pixel);
     int Count() const { return count; }
     // Entry i is colour index i; 0 (black) for an index that was never filled.
-    uint32_t operator[](int index) const { return index >= 0 && index < count ? values[index] : 0u; }
+    uint32_t operator[](int index) const { return index >= 0 && index < count && index < Capacity ? values[index] : 0u; }
 
 private:
     uint32_t values[Capacity] = {};

@@ -1,7 +1,7 @@
 #pragma once
-// Runs this test binary again in a child process with a changed environment
-// (through the emulator on cross builds), collects its output and exit
-// status, and gives up after a deadline instead of hanging.
+// Runs a test program in a child process with a changed environment (through
+// the emulator on cross builds), collects its output and exit status, and
+// gives up after a deadline instead of hanging.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -25,18 +25,9 @@ struct ChildResult {
     std::string output;     // standard output and standard error together
 };
 
-inline std::string SelfPath()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return std::string();
-    path[n] = 0;
-    return path;
-}
-
-// Runs the tests matching `filter` in a child with `unset` removed from and
-// `set` ("NAME=value") added to the environment.
-inline ChildResult RunChild(const std::string& filter, const std::vector<std::string>& unset,
+// Runs the tests of `program` matching `filter` in a child with `unset`
+// removed from and `set` ("NAME=value") added to the environment.
+inline ChildResult RunChild(const std::string& program, const std::string& filter, const std::vector<std::string>& unset,
                             const std::vector<std::string>& set, int deadlineSeconds = 60)
 {
     ChildResult result;
@@ -58,9 +49,8 @@ inline ChildResult RunChild(const std::string& filter, const std::vector<std::st
 #ifdef BW_TEST_EMULATOR
     if (BW_TEST_EMULATOR[0]) args.push_back(BW_TEST_EMULATOR);
 #endif
-    args.push_back(SelfPath());
+    args.push_back(program);
     args.push_back("--gtest_filter=" + filter);
-    args.push_back("--gtest_also_run_disabled_tests");
 
     std::vector<char*> argv, envp;
     for (std::string& a : args) argv.push_back(&a[0]);

@@ -1,0 +1,216 @@
+// Cases run in a child process by the resources tests, each with the
+// environment its parent test sets up (no X server, an adopted host display,
+// an 8-bit server). Not registered as tests of their own.
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "plugin/SGlobals.h"
+#include "plugin/SStaticData.h"
+#include "quor/gui/SCOL.h"
+#include "quor/gui/SDisplay.h"
+#include "quor/gui/context/SDisplayHandles.h"
+#include "quor/gui/context/SDrawBitmap.h"
+#include "quor/gui/context/SDrawBrush.h"
+#include "quor/gui/context/SDrawFont.h"
+#include "quor/gui/context/SDrawImage.h"
+#include "quor/gui/context/SDrawMemoryDevice.h"
+#include "quor/gui/context/SDrawPen.h"
+#include "quor/gui/context/SDrawing.h"
+#include "quor/system/SSystemData.h"
+
+using namespace quor::gui::context;
+typedef SDrawing::Point Point;
+typedef SDrawing::Rectangle Rect;
+
+namespace {
+
+const char* const tinyXpm[] = {"2 1 1 1", "a c #FF0000", "aa"};
+
+// ---- no X server at all: nothing may reach Xlib with a null display
+
+
+TEST(HeadlessChild, NoDisplayAndAnEmptyColourTable)
+{
+    EXPECT_EQ(dps, nullptr);
+    EXPECT_EQ(CurrentDisplay(), nullptr);
+    EXPECT_FALSE(statdata.coloursLoaded);
+    EXPECT_EQ(statdata.colours.Count(), 0);
+    for (int i = -1; i <= 29; ++i) EXPECT_EQ(statdata.Colour(i), 0u) << i;
+    EXPECT_EQ(quor::gui::SCOL(255, 128, 0), 0u);
+    EXPECT_EQ(sd.DisplayInfo(), nullptr);
+    AdoptHostDisplay(nullptr);
+    EXPECT_EQ(CurrentDisplay(), nullptr);
+}
+
+TEST(HeadlessChild, SharedListsAndGlobalsStillWork)
+{
+    int brushes = statdata.BrushCount();
+    SDrawBrush* b = statdata.FindBrush(77);
+    EXPECT_EQ(statdata.FindBrush(77), b);
+    EXPECT_EQ(statdata.BrushCount(), brushes + 1);
+    EXPECT_NE(statdata.FindPen(77), nullptr);
+    SGlobals a, c;
+    EXPECT_EQ(a.NextIdentifier(), 1u);
+    EXPECT_EQ(c.NextIdentifier(), 1u);
+}
+
+TEST(HeadlessChild, DrawingDoesNothingAndCallsNoX)
+{
+    SGlobals globals;
+    SDrawing surface(nullptr, &globals);
+    EXPECT_EQ(surface.GetBackgroundColour(), 0);
+    EXPECT_EQ(surface.GetForegroundColour(), 0);
+    surface.InitDrawing(nullptr, nullptr);
+    delete surface.GetDevice();
+    surface.SetDevice(new SDrawDevice(12345));
+    EXPECT_EQ(surface.GetDevice()->Get(), nullptr);
+
+    SDrawPen pen(1, 1, true);
+    SDrawBrush brush(2, -1, nullptr);
+    SDrawFont font(10, true, false, false, nullptr);
+    EXPECT_EQ(font.Id(), 0u);
+    EXPECT_EQ(font.Info(), nullptr);
+    surface.SetPen(&pen);
+    surface.SetBrush(&brush);
+    surface.SetFont(&font);
+    surface.SetColours(1, 2, 3, 4, 5, 6, 7);
+    surface.SetForegroundColour(true);
+    surface.SetTextColour(9, false);
+    surface.SetLogic(1);
+    surface.SetFillMode(1);
+    surface.SetFillStyle(2);
+    surface.DrawBackground(Rect(0, 0, 5, 5), false);
+    surface.DrawPoint(1, 1);
+    surface.DrawLine(0, 0, 4, 4);
+    surface.DrawRect(0, 0, 5, 5);
+    surface.DrawRoundedRect(0, 0, 9, 9, 3, 3);
+    surface.FillRect(0, 0, 5, 5);
+    surface.FillRoundedRect(0, 0, 9, 9, 3, 3);
+    surface.DrawEllipse(0, 0, 5, 5);
+    surface.FillEllipse(0, 0, 5, 5);
+    surface.DrawChord(0, 0, 5, 5, 0, 90);
+    surface.FillChord(0, 0, 5, 5, 0, 90);
+    surface.DrawPie(0, 0, 5, 5, 0, 90);
+    surface.FillPie(0, 0, 5, 5, 0, 90);
+    Point points[] = {Point(0, 0), Point(3, 0), Point(3, 3)};
+    surface.DrawPoly(points, 3);
+    surface.FillPoly(points, 3);
+    surface.DrawText("Audio", 0, 0);
+    surface.DrawLabel("Midi", Rect(0, 0, 40, 20), 0, Point(0, 0));
+    surface.DrawLabelRect("Midi", Rect(0, 0, 40, 20), 3, Point(0, 0));
+    surface.DrawRotatedText("Audio", Rect(0, 0, 40, 20), 90, 0, Point(0, 0));
+    surface.DrawVerticalLabel("Audio", Rect(0, 0, 40, 20), 0, 0, Point(0, 0), false, false, nullptr);
+    surface.DrawPixelNumber(0, 0, 8);
+    int w = -1, h = -1;
+    SDrawing::GetTextDimensions("Audio", &w, &h, &font);
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+
+    SDrawBitmap fromXpm(const_cast<char**>(tinyXpm), 4, 4, false);
+    EXPECT_EQ(fromXpm.GetPixmap(), 0u);
+    EXPECT_EQ(fromXpm.Width(), 0);
+    SDrawBitmap empty(nullptr, 10, 10, false);
+    EXPECT_EQ(empty.GetPixmap(), 0u);
+    SDrawMemoryDevice memory(surface.GetDevice(), &empty);
+    EXPECT_EQ(memory.Get(), nullptr);
+    memory.Select(&fromXpm);
+    surface.DrawMemory(&memory, 0, 0, 0, 0, 10, 10);
+    surface.DrawMemory(&memory, Point(0, 0), Rect(0, 0, 10, 10));
+
+    SDrawImage image(malloc(4 * 4 * 4), 4, 4, 16, 32);
+    EXPECT_EQ(image.GetImage(), nullptr);
+    surface.DrawImage(&image, Rect(0, 0, 4, 4), Rect(0, 0, 4, 4));
+    surface.CleanDrawing();
+    EXPECT_EQ(surface.GetDevice(), nullptr);
+    surface.FillRect(0, 0, 5, 5);
+}
+
+// ---- no X server at load; the host hands over its display later, and closes
+// it again before the library is unloaded
+
+TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
+{
+    ASSERT_EQ(dps, nullptr);
+    ASSERT_EQ(sd.DisplayInfo(), nullptr);
+    const char* name = getenv("BW_REAL_DISPLAY");
+    ASSERT_NE(name, nullptr);
+    Display* host = XOpenDisplay(name);
+    ASSERT_NE(host, nullptr);
+    AdoptHostDisplay(host);
+    EXPECT_EQ(CurrentDisplay(), host);
+    // The monitor layout missing since load is gathered now.
+    ASSERT_NE(sd.DisplayInfo(), nullptr);
+    ASSERT_FALSE(sd.DisplayInfo()->Monitors().empty());
+    EXPECT_GT(sd.DisplayInfo()->Monitors()[0].right, 0);
+    // The table filled at load stays empty; new colours come from the host's
+    // connection.
+    EXPECT_EQ(statdata.colours.Count(), 0);
+    unsigned long white = quor::gui::SCOL(255, 255, 255);
+    EXPECT_EQ(white, WhitePixel(host, 0));
+
+    {
+        SDrawBitmap bitmap(nullptr, 6, 6, false);
+        ASSERT_NE(bitmap.GetPixmap(), 0u);
+        EXPECT_EQ(bitmap.Owner(), host);
+        SDrawMemoryDevice memory(nullptr, &bitmap);
+        SDrawing surface;
+        surface.SetDevice(&memory);
+        surface.SetBrush(statdata.FindBrush(static_cast<int>(white)));
+        surface.FillRect(0, 0, 6, 6);
+        surface.SetDevice(nullptr);
+        XImage* image = XGetImage(host, bitmap.GetPixmap(), 0, 0, 6, 6, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(XGetPixel(image, 5, 5), white);
+        XDestroyImage(image);
+    }
+
+    // Shared objects holding server resources of the host's connection.
+    statdata.brushes.Add(new SDrawBrush(1, -1, new SDrawBitmap(nullptr, 8, 8, false)));
+    SDrawFont* font = new SDrawFont(10, false, false, false, nullptr);
+    EXPECT_NE(font->Info(), nullptr);
+    statdata.AddFont(font);
+
+    // The host shuts down and closes its display first; the static
+    // destructors that run when this process ends must not touch it.
+    XCloseDisplay(host);
+}
+
+// ---- an 8-bit server whose colour map can run full
+
+TEST(PseudoColourChild, ScolAllocatesInTheMapAndFallsBackToBlackWhenItIsFull)
+{
+    Display* d = CurrentDisplay();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(DefaultDepth(d, 0), 8);
+    ASSERT_EQ(statdata.colours.Count(), 29);
+    Colormap map = DefaultColormap(d, 0);
+
+    XColor c = {};
+    c.pixel = quor::gui::SCOL(255, 255, 255);
+    XQueryColor(d, map, &c);
+    EXPECT_EQ(c.red >> 8, 255);
+    EXPECT_EQ(c.green >> 8, 255);
+    EXPECT_EQ(c.blue >> 8, 255);
+    c.pixel = statdata.Colour(24);
+    XQueryColor(d, map, &c);
+    EXPECT_EQ(c.red >> 8, 77);
+    EXPECT_EQ(c.green >> 8, 81);
+    EXPECT_EQ(c.blue >> 8, 84);
+
+    // Take every free cell, then ask for a colour nobody has yet.
+    unsigned long pixel;
+    int taken = 0;
+    while (XAllocColorCells(d, map, False, nullptr, 0, &pixel, 1)) ++taken;
+    EXPECT_GT(taken, 0);
+    EXPECT_EQ(quor::gui::SCOL(1, 2, 3), static_cast<unsigned>(BlackPixel(d, 0)));
+    // A colour already in the map still resolves.
+    EXPECT_EQ(quor::gui::SCOL(77, 81, 84), statdata.Colour(24));
+}
+
+}  // namespace
