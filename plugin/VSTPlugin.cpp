@@ -22,10 +22,14 @@ void InitialiseEvents(VstMidiEvent* events, int32_t count)
 
 // The x87 unit keeps more precision than a float holds; a store through
 // memory rounds, so every processor derives the same threshold.
-float Rounded(float value)
+inline float Rounded(float value)
 {
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ == 0
+    return value;
+#else
     volatile float stored = value;
     return stored;
+#endif
 }
 
 // Kind 1 note on ... 7 pitch bend; 0 for system messages.

@@ -208,7 +208,7 @@ TEST_F(Engine, ThresholdComparesSignedSamplesStrictly)
     plugin.Editor().Take();
     const float threshold = 0.01f;
     using Variant = quor::audio::analysis::SActivityBlockChecker<float>::Variant;
-    for (Variant v : {Variant::Plain, Variant::SSE2}) {
+    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX}) {
         plugin.Detector().SelectVariant(v);
         std::vector<float> block(37, 0.0f);
         block[36] = threshold;
@@ -242,15 +242,17 @@ TEST_F(Engine, BothLoopVariantsGiveTheSameBlocks)
     }
     std::vector<Requests> answers;
     std::vector<std::vector<float>> outputs;
-    for (Variant v : {Variant::Plain, Variant::SSE2}) {
+    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX}) {
         plugin.Detector().SelectVariant(v);
         answers.push_back(Block(left, right));
         outputs.push_back(outL);
         outputs.push_back(outR);
     }
-    EXPECT_EQ(answers[0], answers[1]);
-    EXPECT_EQ(outputs[0], outputs[2]);
-    EXPECT_EQ(outputs[1], outputs[3]);
+    for (size_t v = 1; v < answers.size(); ++v) {
+        EXPECT_EQ(answers[0], answers[v]);
+        EXPECT_EQ(outputs[0], outputs[2 * v]);
+        EXPECT_EQ(outputs[1], outputs[2 * v + 1]);
+    }
     EXPECT_EQ(outputs[0], left);
 }
 

@@ -29,9 +29,10 @@ class SActivityBlockChecker;
 template <>
 class SActivityBlockChecker<float> {
 public:
-    enum class Variant { Plain, SSE2 };
+    enum class Variant { Plain, SSE2, AVX };
 
-    SActivityBlockChecker() : variant(ProcessorHasSSE2() ? Variant::SSE2 : Variant::Plain) {}
+    // The widest variant the processor runs.
+    SActivityBlockChecker() : variant(Best()) {}
     virtual ~SActivityBlockChecker() = default;
     SActivityBlockChecker(const SActivityBlockChecker&) = delete;
     SActivityBlockChecker& operator=(const SActivityBlockChecker&) = delete;
@@ -44,20 +45,33 @@ public:
     }
 
     Variant CurrentVariant() const { return variant; }
-    // Only SSE2 processors may be given the SSE2 variant.
-    void SelectVariant(Variant v) { variant = v == Variant::SSE2 && !ProcessorHasSSE2() ? Variant::Plain : v; }
+    // A variant the processor cannot run falls back to the best one it can.
+    void SelectVariant(Variant v) { variant = Runs(v) ? v : Best(); }
+    static bool Runs(Variant v)
+    {
+        return v == Variant::Plain || (v == Variant::SSE2 && ProcessorHasSSE2()) ||
+               (v == Variant::AVX && ProcessorHasAVX());
+    }
+    static Variant Best()
+    {
+        return ProcessorHasAVX() ? Variant::AVX : ProcessorHasSSE2() ? Variant::SSE2 : Variant::Plain;
+    }
 
     // Both return the block's result; they use `channels` input and output
     // pointers, none of them null when frames > 0.
     int32_t Replace(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
         return Run(inputs, outputs, block,
-                   variant == Variant::SSE2 ? ReplaceAboveSSE2 : ReplaceAbovePlain);
+                   variant == Variant::AVX    ? ReplaceAboveAVX
+                   : variant == Variant::SSE2 ? ReplaceAboveSSE2
+                                              : ReplaceAbovePlain);
     }
     int32_t Accumulate(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
         return Run(inputs, outputs, block,
-                   variant == Variant::SSE2 ? AccumulateAboveSSE2 : AccumulateAbovePlain);
+                   variant == Variant::AVX    ? AccumulateAboveAVX
+                   : variant == Variant::SSE2 ? AccumulateAboveSSE2
+                                              : AccumulateAbovePlain);
     }
 
     // Calls the installed callback with the block's result.

@@ -27,6 +27,7 @@ std::vector<Variants> Available()
 {
     std::vector<Variants> v{{"plain", ReplaceAbovePlain, AccumulateAbovePlain}};
     if (ProcessorHasSSE2()) v.push_back({"sse2", ReplaceAboveSSE2, AccumulateAboveSSE2});
+    if (ProcessorHasAVX()) v.push_back({"avx", ReplaceAboveAVX, AccumulateAboveAVX});
     return v;
 }
 
@@ -125,20 +126,25 @@ TEST(ActivityKernels, AccumulateAddsExactlyAndJudgesTheSum)
 
 TEST(ActivityKernels, VariantsAgreeOnRandomBlocks)
 {
-    if (!ProcessorHasSSE2()) GTEST_SKIP() << "no SSE2 on this processor";
+    const std::vector<Variants> all = Available();
+    if (all.size() < 2) GTEST_SKIP() << "only the plain variant runs on this processor";
     std::mt19937 random(11);
     std::uniform_real_distribution<float> d(-0.02f, 0.02f);
-    for (int round = 0; round < 200; ++round) {
-        const int frames = static_cast<int>(random() % 70);
-        std::vector<float> in(frames + 1), a(frames + 1), b(frames + 1);
+    for (int round = 0; round < 300; ++round) {
+        const int frames = static_cast<int>(random() % 90);
+        std::vector<float> in(frames + 1), base(frames + 1);
         for (int i = 0; i < frames; ++i) in[i] = d(random) * (round % 3 ? 0.4f : 1.0f);
-        for (int i = 0; i < frames; ++i) a[i] = b[i] = d(random);
+        for (int i = 0; i < frames; ++i) base[i] = d(random);
         const float t = 0.01f;
-        EXPECT_EQ(ReplaceAbovePlain(in.data(), a.data(), frames, t), ReplaceAboveSSE2(in.data(), b.data(), frames, t));
-        EXPECT_EQ(a, b);
-        EXPECT_EQ(AccumulateAbovePlain(in.data(), a.data(), frames, t),
-                  AccumulateAboveSSE2(in.data(), b.data(), frames, t));
-        EXPECT_EQ(memcmp(a.data(), b.data(), frames * sizeof(float)), 0);
+        std::vector<float> plain = base;
+        const int replaced = all[0].replace(in.data(), plain.data(), frames, t);
+        const int summed = all[0].accumulate(in.data(), plain.data(), frames, t);
+        for (size_t v = 1; v < all.size(); ++v) {
+            std::vector<float> other = base;
+            EXPECT_EQ(all[v].replace(in.data(), other.data(), frames, t), replaced) << all[v].name;
+            EXPECT_EQ(all[v].accumulate(in.data(), other.data(), frames, t), summed) << all[v].name;
+            EXPECT_EQ(memcmp(plain.data(), other.data(), frames * sizeof(float)), 0) << all[v].name;
+        }
     }
 }
 
