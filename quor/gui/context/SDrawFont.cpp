@@ -84,7 +84,7 @@ int SDrawFont::TextWidth(const char* text) const
 
 void SDrawFont::Release()
 {
-    if (fontInfo && display) XFreeFont(display, fontInfo);
+    if (fontInfo && display && DisplayOpen(display)) XFreeFont(display, fontInfo);
     fontInfo = nullptr;
     fontId = 0;
     display = nullptr;

@@ -7,7 +7,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "plugin/SGlobals.h"
@@ -27,6 +31,61 @@
 using namespace quor::gui::context;
 typedef SDrawing::Point Point;
 typedef SDrawing::Rectangle Rect;
+
+// A display the host has closed: any call on it ends the child with a message.
+// The library's objects are linked into this program, so its calls of these
+// functions come here first.
+static Display* closedHost = nullptr;
+
+static void RefuseClosed(Display* d, const char* what)
+{
+    if (!d || d != closedHost) return;
+    const char prefix[] = "call on the closed host display: ";
+    ssize_t n = write(2, prefix, sizeof prefix - 1);
+    n = write(2, what, strlen(what));
+    n = write(2, "\n", 1);
+    (void)n;
+    _exit(3);
+}
+
+template <typename F>
+static F Real(const char* name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+extern "C" {
+int XFreeFont(Display* d, XFontStruct* f)
+{
+    RefuseClosed(d, "XFreeFont");
+    return Real<int (*)(Display*, XFontStruct*)>("XFreeFont")(d, f);
+}
+int XUnloadFont(Display* d, Font f)
+{
+    RefuseClosed(d, "XUnloadFont");
+    return Real<int (*)(Display*, Font)>("XUnloadFont")(d, f);
+}
+int XFreePixmap(Display* d, Pixmap p)
+{
+    RefuseClosed(d, "XFreePixmap");
+    return Real<int (*)(Display*, Pixmap)>("XFreePixmap")(d, p);
+}
+int XFreeGC(Display* d, GC gc)
+{
+    RefuseClosed(d, "XFreeGC");
+    return Real<int (*)(Display*, GC)>("XFreeGC")(d, gc);
+}
+int XFlush(Display* d)
+{
+    RefuseClosed(d, "XFlush");
+    return Real<int (*)(Display*)>("XFlush")(d);
+}
+int XSync(Display* d, Bool discard)
+{
+    RefuseClosed(d, "XSync");
+    return Real<int (*)(Display*, Bool)>("XSync")(d, discard);
+}
+}
 
 namespace {
 
@@ -179,6 +238,7 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
     // The host shuts down and closes its display first; the static
     // destructors that run when this process ends must not touch it.
     XCloseDisplay(host);
+    closedHost = host;
 }
 
 // ---- an 8-bit server whose colour map can run full
