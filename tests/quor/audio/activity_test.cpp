@@ -109,6 +109,10 @@ TEST(ActivityKernels, AccumulateAddsExactlyAndJudgesTheSum)
     for (size_t i = 0; i < in.size(); ++i) {
         in[i] = d(random) * 1e-3f;
         base[i] = d(random);
+    }
+    // A separate pass: the x87 unit must add the stored floats, not the
+    // unrounded values it may still hold from the fill.
+    for (size_t i = 0; i < in.size(); ++i) {
         volatile float sum = base[i] + in[i];
         expected[i] = sum;
     }
