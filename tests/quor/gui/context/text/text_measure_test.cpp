@@ -78,3 +78,49 @@ TEST_F(Measure, ConcurrentMeasuringGivesEachCallerItsOwnResult)
     for (auto& th : threads) th.join();
     EXPECT_EQ(wrong.load(), 0);
 }
+
+TEST_F(Measure, RotatedTextDrawnFromTwoThreadsComesOutAsFromOne)
+{
+    SDrawFont f(10, false, false, false, nullptr);
+    ASSERT_NE(f.Info(), nullptr);
+    const int depth = DefaultDepth(display, DefaultScreen(display));
+    struct Lane {
+        const char* text;
+        int angle;
+        Pixmap pixmap;
+        std::vector<unsigned long> reference;
+        int mismatches;
+    } lanes[2] = {{"Audio", 90, 0, {}, 0}, {"Threshold", 33, 0, {}, 0}};
+    auto draw = [&](Lane& lane) {
+        SDrawing surface;
+        surface.SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(lane.pixmap)));
+        surface.SetFont(&f);
+        GC gc = surface.GetDevice()->Get();
+        XSetForeground(display, gc, 0);
+        XFillRectangle(display, lane.pixmap, gc, 0, 0, 80, 80);
+        XSetForeground(display, gc, 0xFFFFFF);
+        surface.DrawRotatedText(lane.text, SDrawing::Rectangle(0, 0, 80, 80), lane.angle, 0, SDrawing::Point(0, 0));
+        XImage* img = XGetImage(display, lane.pixmap, 0, 0, 80, 80, AllPlanes, ZPixmap);
+        std::vector<unsigned long> px;
+        for (int y = 0; img && y < 80; ++y)
+            for (int x = 0; x < 80; ++x) px.push_back(XGetPixel(img, x, y) & 0xFFFFFF);
+        if (img) XDestroyImage(img);
+        return px;
+    };
+    for (Lane& lane : lanes) {
+        lane.pixmap = XCreatePixmap(display, DefaultRootWindow(display), 80, 80, static_cast<unsigned>(depth));
+        lane.reference = draw(lane);
+        ASSERT_EQ(lane.reference.size(), 6400u);
+    }
+    std::vector<std::thread> threads;
+    for (Lane& lane : lanes)
+        threads.emplace_back([&draw, own = &lane] {
+            for (int i = 0; i < 40; ++i)
+                if (draw(*own) != own->reference) ++own->mismatches;
+        });
+    for (auto& th : threads) th.join();
+    for (Lane& lane : lanes) {
+        EXPECT_EQ(lane.mismatches, 0) << lane.text;
+        XFreePixmap(display, lane.pixmap);
+    }
+}
