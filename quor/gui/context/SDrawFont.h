@@ -2,8 +2,8 @@
 // An X core font chosen by size in points and style, with its metrics.
 //
 // The font is loaded on the connection current at construction and freed on
-// that same connection: the host may close its own display before the shared
-// font list goes away, so Release() lets the owner drop the server side early.
+// that same connection, and only while that connection is still held: the
+// host may close its own display before the shared font list goes away.
 
 #include <X11/Xlib.h>
 

@@ -161,3 +161,34 @@ TEST(FontsWithoutDisplay, NameIsBuiltButNothingIsLoaded)
     EXPECT_EQ(w, 0);
     EXPECT_EQ(h, 0);
 }
+
+TEST_F(Fonts, FreedOnTheirOwnConnectionAndNeverOnOneLetGo)
+{
+    // A second connection stands in for the host's display.
+    Display* host = XOpenDisplay(DisplayString(display));
+    ASSERT_NE(host, nullptr);
+    Display* saved = dp;
+    dp = host;
+    SDrawFont* held = new SDrawFont(10, false, false, false, nullptr);
+    SDrawFont* dropped = new SDrawFont(10, true, false, false, nullptr);
+    ASSERT_NE(held->Info(), nullptr);
+    ASSERT_NE(dropped->Info(), nullptr);
+    EXPECT_EQ(held->GetDisplay(), host);
+
+    // While the connection is held, the font goes back through it.
+    unsigned long before = NextRequest(host);
+    const unsigned long ownBefore = NextRequest(display);
+    delete held;
+    EXPECT_GT(NextRequest(host), before);
+    EXPECT_EQ(NextRequest(display), ownBefore);
+
+    // Once let go of (the host may have closed it), no request goes to it.
+    XFontStruct* info = dropped->Info();
+    quor::gui::context::ForgetHostDisplay();
+    before = NextRequest(host);
+    delete dropped;
+    EXPECT_EQ(NextRequest(host), before);
+    XFreeFont(host, info);  // what closing that connection would have done
+    XCloseDisplay(host);
+    dp = saved;
+}
