@@ -3,7 +3,8 @@
 
 Regenerate (from the repository root):
     python3 tools/mkimages/mkimages.py plugin/ui/images
-Add a second directory to also get PNG previews (1:1 and 8x):
+It also writes text_logo.png (1:1) and text_logo_x4.png there for the
+documentation. Add a second directory for enlarged previews of both images:
     python3 tools/mkimages/mkimages.py plugin/ui/images /tmp/previews
 
 Everything is computed here (glyph strokes, shading, colour reduction), with
@@ -403,10 +404,13 @@ extern const char* const* const cursor_arrow_XOR;
 }  // namespace quor
 """)
 
+    # The logo as pictures for the documentation, next to its source.
+    rgb = [palette[i] for i in indices]
+    write_png(os.path.join(outdir, "text_logo.png"), W, H, rgb)
+    write_png(os.path.join(outdir, "text_logo_x4.png"), W, H, rgb, 4)
+
     if preview:
         os.makedirs(preview, exist_ok=True)
-        rgb = [palette[i] for i in indices]
-        write_png(os.path.join(preview, "text_logo.png"), W, H, rgb)
         write_png(os.path.join(preview, "text_logo_x8.png"), W, H, rgb, 8)
         crgb = [cpal[i] if midx[k] else (0, 255, 0) for k, i in enumerate(cidx)]
         write_png(os.path.join(preview, "cursor_arrow_x8.png"), CW, CH, crgb, 8)
