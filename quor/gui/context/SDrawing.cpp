@@ -6,16 +6,13 @@
 
 #include "plugin/SStaticData.h"
 #include "quor/gui/SCOL.h"
+#include "quor/gui/SControl.h"
 #include "quor/gui/context/SDrawBitmap.h"
 #include "quor/gui/context/SDrawBrush.h"
 #include "quor/gui/context/SDrawFont.h"
 #include "quor/gui/context/SDrawImage.h"
 #include "quor/gui/context/SDrawPen.h"
 
-#if __has_include("quor/gui/SControl.h")
-#include "quor/gui/SControl.h"
-#define BW_HAVE_SCONTROL 1
-#endif
 
 namespace quor {
 namespace gui {
@@ -23,15 +20,10 @@ namespace context {
 
 namespace {
 
-// The X window of a control; 0 (no device context) until controls exist.
+// The X window of a control; 0 (a device without context) when it has none.
 int WindowOf(quor::gui::SControl* control)
 {
-#ifdef BW_HAVE_SCONTROL
     return control ? static_cast<int>(control->GetWindow()) : 0;
-#else
-    (void)control;
-    return 0;
-#endif
 }
 
 int XFunction(int code)

@@ -10,6 +10,7 @@
 #include "quor/gui/context/SDrawDevice.h"
 #include "quor/math/geom/Point.h"
 #include "quor/math/geom/Rectangle.h"
+#include "quor/threading/SMutexID.h"
 
 class SGlobals;
 
@@ -165,6 +166,7 @@ private:
     SGlobals* globals = nullptr;
     SDrawFont* font = nullptr;
     SDrawBrush* brush = nullptr;
+    quor::threading::SMutexID lock;
     int background = 0;
     int parentBackground = 0;
     int backgroundAlternate = 0;

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "plugin/SGlobals.h"
 #include "quor/gui/SCOL.h"
+#include "quor/gui/SControl.h"
 #include "quor/gui/context/SDrawBitmap.h"
 #include "quor/gui/context/SDrawBrush.h"
 #include "quor/gui/context/SDrawImage.h"
@@ -73,6 +75,40 @@ TEST_F(Devices, WindowDeviceNeedsADrawable)
     EXPECT_NE(real.Get(), nullptr);
     EXPECT_EQ(real.GetDrawable(), p);
     EXPECT_EQ(real.Owner(), display);
+}
+
+// A control with a given window.
+struct WindowedControl : quor::gui::SControl {
+    explicit WindowedControl(Window w) { window = w; }
+};
+
+TEST_F(Devices, SurfaceOfAControlDrawsOnItsWindow)
+{
+    unsigned long grey = SCOL(90, 90, 90), red = SCOL(255, 0, 0);
+    Window first = NewWindow(10, 10, grey), second = NewWindow(10, 10, grey, 20);
+    WindowedControl a(first), b(second), none(0);
+    SGlobals globals;
+    SDrawing surface(&a, &globals);
+    EXPECT_EQ(surface.GetControl(), &a);
+    ASSERT_NE(surface.GetDevice(), nullptr);
+    EXPECT_EQ(surface.GetDevice()->GetDrawable(), first);
+    Paint(surface, red, Rect(0, 0, 4, 4));
+    EXPECT_EQ(Read(first, 10, 10).At(3, 3), red);
+
+    surface.InitDrawing(&b, nullptr);
+    EXPECT_EQ(surface.GetControl(), &b);
+    EXPECT_EQ(surface.GetDevice()->GetDrawable(), second);
+    Paint(surface, red, Rect(5, 5, 10, 10));
+    EXPECT_EQ(Read(second, 10, 10).At(6, 6), red);
+    EXPECT_EQ(Read(first, 10, 10).At(6, 6), grey);
+
+    // A control without a window: a device that draws nowhere.
+    surface.InitDrawing(&none, nullptr);
+    EXPECT_EQ(surface.GetDevice()->Get(), nullptr);
+    Paint(surface, red, Rect(0, 0, 10, 10));
+    surface.CleanDrawing();
+    EXPECT_EQ(surface.GetDevice(), nullptr);
+    Paint(surface, red, Rect(0, 0, 10, 10));
 }
 
 TEST_F(Devices, EmptyBitmapKeepsItsFirstPixmap)

@@ -118,14 +118,16 @@ protected:
         XFreeGC(display, gc);
     }
 
-    // A mapped override-redirect window, exposed before it is returned.
-    Window NewWindow(int w, int h, unsigned long fill)
+    // A mapped override-redirect window at (x, 0), exposed before it is
+    // returned. Windows of one test must not overlap: an obscured part reads
+    // back undefined.
+    Window NewWindow(int w, int h, unsigned long fill, int x = 0)
     {
         XSetWindowAttributes a = {};
         a.override_redirect = True;
         a.background_pixel = fill;
         a.event_mask = ExposureMask;
-        Window win = XCreateWindow(display, root, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
+        Window win = XCreateWindow(display, root, x, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
                                    static_cast<int>(depth), InputOutput, CopyFromParent,
                                    CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
         windows.push_back(win);
