@@ -5,12 +5,16 @@
 
 #include <cerrno>
 #include <cmath>
+#include <mutex>
 
 namespace quor {
 namespace threading {
 
 struct SThread::State {
     std::atomic<bool> stop{false};
+    // Held by Start until it has stored everything about the new thread: the
+    // routine may stop (and its owner delete) the SThread at once.
+    std::mutex gate;
     Routine routine = nullptr;
     void* argument = nullptr;
 };
@@ -47,6 +51,7 @@ void* Trampoline(void* p)
     auto* holder = static_cast<std::shared_ptr<SThread::State>*>(p);
     std::shared_ptr<SThread::State> state = std::move(*holder);
     delete holder;
+    { std::lock_guard<std::mutex> wait(state->gate); }
     current = state.get();
     void* result = state->routine(state->argument);
     current = nullptr;
@@ -70,26 +75,26 @@ int SThread::ChoosePriority(int priorityClass, int min, int max)
     return min;
 }
 
-void SThread::Start(Routine r, void* a)
+bool SThread::Start(Routine r, void* a)
 {
     if (running) Cancel();
     // A detached predecessor can no longer be waited for; it was asked to stop.
     routine = r;
     argument = a;
-    if (!r || !a) return;
+    if (!r || !a) return false;
 
     pthread_attr_t attr;
-    if (pthread_attr_init(&attr) != 0) return;
+    if (pthread_attr_init(&attr) != 0) return false;
     int policy = 0;
     if (pthread_attr_getschedpolicy(&attr, &policy) != 0) {
         pthread_attr_destroy(&attr);
-        return;
+        return false;
     }
     int min = sched_get_priority_min(policy);
     int max = sched_get_priority_max(policy);
     if (min < 0 || max < 0) {
         pthread_attr_destroy(&attr);
-        return;
+        return false;
     }
     sched_param param{};
     param.sched_priority = ChoosePriority(priorityClass, min, max);
@@ -98,6 +103,7 @@ void SThread::Start(Routine r, void* a)
     next->routine = r;
     next->argument = a;
     auto* holder = new std::shared_ptr<State>(next);
+    std::unique_lock<std::mutex> gate(next->gate);
     pthread_t created;
     bool ok = pthread_attr_setschedpolicy(&attr, SCHED_OTHER) == 0 &&
               pthread_attr_setschedparam(&attr, &param) == 0 &&
@@ -106,13 +112,16 @@ void SThread::Start(Routine r, void* a)
     pthread_attr_destroy(&attr);
     if (!ok) {
         delete holder;
-        return;
+        return false;
     }
     thread = created;
-    state = std::move(next);
+    state = next;
     joinable = true;
     running = true;
     waiting = false;
+    // From here on this object may already be gone (see State::gate).
+    gate.unlock();
+    return true;
 }
 
 void SThread::RequestStop()
@@ -129,8 +138,10 @@ void SThread::Cancel()
     RequestStop();
     if (!joinable) return;
     joinable = false;
+    // On its own thread the handle may not even be stored yet: use the
+    // thread's own identity.
     if (IsCurrent())
-        Adopt(thread);
+        Adopt(pthread_self());
     else
         pthread_join(thread, nullptr);
 }

@@ -27,8 +27,10 @@ public:
 
     // Starts routine(argument) on a new thread; a running thread is stopped
     // first. Null routine or argument: nothing is started. Failures leave
-    // Running() false.
-    void Start(Routine routine, void* argument);
+    // Running() false and return false. The routine may stop the thread and
+    // delete this object at once; the caller must not touch the object after
+    // a successful Start unless it knows the routine does neither.
+    bool Start(Routine routine, void* argument);
     // Asks the thread to stop without waiting for it.
     void RequestStop();
     // Asks the thread to stop and waits until it has ended. Called on the

@@ -19,8 +19,9 @@ STimer::~STimer()
 void STimer::Start(unsigned p)
 {
     period = p;
-    object->Start(control, static_cast<int>(number), p);
     running = true;
+    // Last: a listener may stop and delete this timer from the first event.
+    object->Start(control, static_cast<int>(number), p);
 }
 
 void STimer::Stop()

@@ -44,8 +44,9 @@ void StartThread(IdleState& s, int period, void* argument)
     s.idleperiod = period;
     s.idlethreadfunc = STimerIdle::timercallback;
     s.idlethread = new SThread(2);
-    s.idlethread->Start(s.idlethreadfunc, argument);
-    if (s.idlethread->Running()) {
+    // Safe to look at afterwards: the thread cannot stop itself while the
+    // caller holds the lock.
+    if (s.idlethread->Start(s.idlethreadfunc, argument)) {
         s.idletimerrunning = true;
     } else {
         delete s.idlethread;

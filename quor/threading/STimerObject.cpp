@@ -79,8 +79,9 @@ void STimerObject::Start(quor::gui::SControl* c, int n, unsigned p)
     run->period = p;
     thread = new SThread(2);
     auto* holder = new std::shared_ptr<Run>(run);
-    thread->Start(TimerLoop, holder);
-    if (!thread->Running()) {
+    // A listener may stop and delete this timer from the first event on:
+    // after a successful start nothing of this object is touched here.
+    if (!thread->Start(TimerLoop, holder)) {
         delete holder;
         delete thread;
         thread = nullptr;
