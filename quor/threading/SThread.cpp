@@ -99,7 +99,9 @@ bool SThread::Start(Routine r, void* a)
     sched_param param{};
     param.sched_priority = ChoosePriority(priorityClass, min, max);
 
-    auto next = std::make_shared<State>();
+    // Not make_shared: its type tag is a unique symbol, which would make the
+    // library impossible to unload.
+    std::shared_ptr<State> next(new State());
     next->routine = r;
     next->argument = a;
     auto* holder = new std::shared_ptr<State>(next);

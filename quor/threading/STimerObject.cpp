@@ -73,7 +73,7 @@ void STimerObject::Start(quor::gui::SControl* c, int n, unsigned p)
     event->sender = c;
 
     EndThread();
-    run = std::make_shared<Run>();
+    run.reset(new Run());  // not make_shared: see SThread::Start
     run->control = c;
     run->event = *event;
     run->period = p;
