@@ -14,6 +14,15 @@ function(bw_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
-    ENVIRONMENT "BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES TIMEOUT 120)
+  # List-valued properties lose all but their first item on the way through
+  # gtest_discover_tests, so they are set on the discovered tests by a file
+  # that ctest includes after the discovery's own.
+  set(props "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(WRITE "${props}"
+    "foreach(test IN LISTS ${name}_TESTS)\n"
+    "  set_tests_properties(\"\${test}\" PROPERTIES LABELS [==[${T_LABELS}]==]\n"
+    "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==])\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
 endfunction()
