@@ -438,8 +438,8 @@ int Process(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             << e->numInputs << " input(s)\n";
         return ExitChannels;
     }
-    if (e->numOutputs < 1) {
-        err << "vsthost: the plug-in has no outputs\n";
+    if (e->numOutputs < 1 || e->numOutputs > 1024) {
+        err << "vsthost: the plug-in announces " << e->numOutputs << " outputs\n";
         return ExitChannels;
     }
     if (!chunk.empty() || !a.Value("--chunk").empty()) {
