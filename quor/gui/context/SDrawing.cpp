@@ -13,7 +13,6 @@
 #include "quor/gui/context/SDrawImage.h"
 #include "quor/gui/context/SDrawPen.h"
 
-
 namespace quor {
 namespace gui {
 namespace context {
