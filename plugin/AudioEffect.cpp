@@ -12,11 +12,20 @@ VstIntPtr dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index, VstIn
 {
     AudioEffect* effect = static_cast<AudioEffect*>(e->object);
     if (opcode == effClose) {
-        effect->dispatcher(opcode, index, value, ptr, opt);
+        try {
+            effect->dispatcher(opcode, index, value, ptr, opt);
+        } catch (...) {
+        }
         delete effect;
         return 1;
     }
-    return effect->dispatcher(opcode, index, value, ptr, opt);
+    // The host is C: an exception (an allocation failing in a request that
+    // builds text) must not unwind into it. The request answers 0, "not done".
+    try {
+        return effect->dispatcher(opcode, index, value, ptr, opt);
+    } catch (...) {
+        return 0;
+    }
 }
 
 float getParameterClass(AEffect* e, VstInt32 index)

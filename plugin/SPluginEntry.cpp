@@ -40,7 +40,14 @@ AEffect* PluginEntry(audioMasterCallback audioMaster, const quor::system::SSyste
     int result = LoadSuccess;
     SPlugin* plugin = nullptr;
     if (system.Qualifies(false, false)) {
-        plugin = create(audioMaster, result);
+        // The host is C: an exception (out of memory while constructing) must
+        // not unwind into it. It becomes an internal error the user is told of.
+        try {
+            plugin = create(audioMaster, result);
+        } catch (...) {
+            plugin = nullptr;
+            result = LoadInternalError;
+        }
         if (plugin && result == LoadSuccess) return plugin->getAeffect();
         if (result == LoadSilentRefusal) {
             delete plugin;

@@ -19,6 +19,7 @@ enum SPluginLoadResult : int {
     LoadSystemNotSupported = 2,
     LoadHostNotSupported = 3,
     LoadSilentRefusal = 4,
+    LoadInternalError = 1,
 };
 
 typedef SPlugin* (*SPluginFactory)(audioMasterCallback audioMaster, int& result);

@@ -2,6 +2,8 @@
 // injected: the refusals a host can only see on a machine that fails them.
 
 #include <gtest/gtest.h>
+
+#include <new>
 #include <unistd.h>
 
 #include <cstdio>
@@ -148,6 +150,46 @@ TEST_F(Entry, ConstructionResultsDecideTheMessageAndTheObjectIsDeleted)
         EXPECT_EQ(constructed, 1);
         EXPECT_EQ(destroyed, 1) << c.result;
     }
+}
+
+TEST_F(Entry, AnExceptionDuringConstructionNeverReachesTheHost)
+{
+    FakeMachine machine("mmx", "3.10");
+    StderrCapture capture;
+    AEffect* effect = nullptr;
+    EXPECT_NO_THROW(effect = PluginEntry(Version2400, *machine.system,
+                                         [](audioMasterCallback, int&) -> SPlugin* { throw std::bad_alloc(); }));
+    EXPECT_EQ(effect, nullptr);
+    EXPECT_EQ(capture.Text(), InfoLine("Blinkwatcher", std::string("Failed to load plugin\n(Reason: Internal Error\n"
+                                                                   "Please report to \n") +
+                                                           SPlugin::SupportContact + ")"));
+}
+
+namespace {
+
+// Runs out of memory in one request, and on closing.
+class ThrowingPlugin : public CountedPlugin {
+public:
+    using CountedPlugin::CountedPlugin;
+    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override
+    {
+        if (opcode == effGetVendorVersion || opcode == effClose) throw std::bad_alloc();
+        return CountedPlugin::dispatcher(opcode, index, value, ptr, opt);
+    }
+};
+
+}  // namespace
+
+TEST_F(Entry, AnExceptionInARequestAnswersZeroAndCloseStillDeletes)
+{
+    FakeMachine machine("mmx", "3.10");
+    AEffect* effect = PluginEntry(Version2400, *machine.system,
+                                  [](audioMasterCallback host, int&) -> SPlugin* { return new ThrowingPlugin(host, 0); });
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->dispatcher(effect, effGetVendorVersion, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f), 2300);
+    EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
+    EXPECT_EQ(destroyed, 1);
 }
 
 TEST_F(Entry, EffCloseDeletesTheInstanceOnce)
