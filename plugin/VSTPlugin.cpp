@@ -69,6 +69,11 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
 
 VSTPlugin::~VSTPlugin() = default;
 
+// ---------------------------------------------------------------------------
+// Parameters and update requests: any thread (host, editor, audio). Posting
+// takes only the plug-in lock, around one flag read.
+// ---------------------------------------------------------------------------
+
 void VSTPlugin::PostUpdate(VstInt32 index)
 {
     SPluginEditor* e = PluginEditor();
@@ -125,6 +130,11 @@ float VSTPlugin::LinearThreshold()
     }
     return lastLinearThreshold;
 }
+
+// ---------------------------------------------------------------------------
+// Audio thread, never blocks: no allocation, no system call; the plug-in lock
+// is the only wait, and only while an editor window is open.
+// ---------------------------------------------------------------------------
 
 VstInt32 VSTPlugin::processEvents(VstEvents* events)
 {
@@ -207,6 +217,10 @@ void VSTPlugin::process(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     Run(inputs, outputs, sampleFrames, true);
 }
+
+// ---------------------------------------------------------------------------
+// Host dispatcher thread: state changes, programs and chunks.
+// ---------------------------------------------------------------------------
 
 bool VSTPlugin::setBypass(bool)
 {
