@@ -29,8 +29,12 @@ deps:
 	  echo "Installing:" $$missing; \
 	  dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386; \
 	  $(SUDO) apt-get update -q && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $(DEB_PACKAGES); \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $(DEB_PACKAGES); \
 	fi
+
+# Configuring needs the compilers and libraries: under make -j the trees must
+# still wait for deps.
+build/x86_64/CMakeCache.txt build/i386/CMakeCache.txt build/asan/CMakeCache.txt build/tsan/CMakeCache.txt: | deps
 
 build/x86_64/CMakeCache.txt:
 	cmake -S . -B build/x86_64 $(CMAKE_FLAGS) -DBW_BENCH=ON
