@@ -12,9 +12,7 @@ SRandomMarsaglia::SRandomMarsaglia() : x(0), y(0), z(0), w(0), c(0)
 
 void SRandomMarsaglia::Seed(uint32_t s)
 {
-    c = 0;
-    value = s;
-    seed = s;
+    SRandom::Seed(s);
     x = s ^ 0x1F123BB5u;
     y = s ^ 0x159A55E5u;
     z = s ^ 0x00F6A3D9u;
