@@ -45,6 +45,17 @@ public:
     {
         while (count.load() < n) std::this_thread::sleep_for(milliseconds(1));
     }
+    void WaitUntilInside() const
+    {
+        while (!inside) std::this_thread::sleep_for(milliseconds(1));
+    }
+    // True when no event arrived during the given time.
+    bool QuietFor(milliseconds time) const
+    {
+        int before = count.load();
+        std::this_thread::sleep_for(time);
+        return count.load() == before;
+    }
     std::vector<Clock::time_point> Times()
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -133,12 +144,10 @@ TEST(STimer, StopWaitsForAListenerMidCallAndNothingArrivesAfterwards)
     sender.AddEventListener(&listener, EVENT_TIMER);
     STimer timer(&sender, 5, 0);
     timer.Start(20);
-    while (!listener.inside) std::this_thread::sleep_for(milliseconds(1));
+    listener.WaitUntilInside();
     timer.Stop();
     EXPECT_FALSE(listener.inside) << "Stop returned while a listener was still running";
-    int after = listener.Count();
-    std::this_thread::sleep_for(milliseconds(200));
-    EXPECT_EQ(listener.Count(), after);
+    EXPECT_TRUE(listener.QuietFor(milliseconds(200)));
     EXPECT_FALSE(timer.Running());
     EXPECT_EQ(timer.Object()->Number(), 0);
 }
@@ -188,9 +197,7 @@ TEST(STimer, RestartReplacesTheThread)
     listener.WaitForCount(before + 2);
     timer.Stop();
     // A thread left over from the first start would keep delivering.
-    int after = listener.Count();
-    std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_EQ(listener.Count(), after);
+    EXPECT_TRUE(listener.QuietFor(milliseconds(100)));
 }
 
 TEST(STimer, NothingIsDeliveredWhileTheControlIsBeingDestroyed)
@@ -204,9 +211,7 @@ TEST(STimer, NothingIsDeliveredWhileTheControlIsBeingDestroyed)
     listener.WaitForCount(1);
     sender.MarkDestroying();
     std::this_thread::sleep_for(milliseconds(20));  // a call in flight may still end
-    int after = listener.Count();
-    std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_EQ(listener.Count(), after);
+    EXPECT_TRUE(listener.QuietFor(milliseconds(100)));
     EXPECT_TRUE(timer.Object()->Running());
 }
 
@@ -219,16 +224,15 @@ TEST(STimer, DestroyingARunningTimerStopsIt)
     sender.AddEventListener(&listener, EVENT_TIMER);
     auto* timer = new STimer(&sender, 1, 0);
     timer->Start(1);
-    while (!listener.inside) std::this_thread::sleep_for(milliseconds(1));
+    listener.WaitUntilInside();
     delete timer;
     EXPECT_FALSE(listener.inside);
-    int after = listener.Count();
-    std::this_thread::sleep_for(milliseconds(60));
-    EXPECT_EQ(listener.Count(), after);
+    EXPECT_TRUE(listener.QuietFor(milliseconds(60)));
 }
 
 TEST(STimerObject, NotificationDeliversOnceOnTheCallingThread)
 {
+    Watchdog dog("NotificationDeliversOnceOnTheCallingThread");
     SControl sender;
     Recorder listener;
     sender.AddEventListener(&listener, EVENT_TIMER);
