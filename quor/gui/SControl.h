@@ -31,6 +31,11 @@ public:
 
     // Stops and frees timers and the idle timer; marks the control as being
     // destroyed, so that timer threads deliver nothing more. Idempotent.
+    // Stopping waits for a listener or idle call in progress: never call it
+    // holding a lock those calls take (the X display lock included). A derived
+    // control that receives its own timer's events calls it from its own
+    // destructor: once only this base is left, a timer thread could still
+    // reach the derived ParseEvent.
     virtual void CleanUp();
 
     // Listener lists, one per event type 0..12; other types are ignored.

@@ -27,6 +27,8 @@ public:
     // the timer thread itself (a listener stopping its own timer) it cannot
     // wait; the loop then ends as soon as that listener returns and touches
     // nothing of this object any more, so the object may be deleted at once.
+    // Never called holding a lock that a listener takes (the X display lock
+    // included): the wait for that listener would never end.
     virtual void Stop();
 
     // Delivers the timer event once on the calling thread.
