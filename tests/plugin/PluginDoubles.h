@@ -27,6 +27,11 @@ public:
         std::lock_guard<std::mutex> held(mutex);
         requests.push_back(index);
     }
+    VstInt32 onKeyDown(VstKeyCode& key) override
+    {
+        lastKey = key;
+        return 1;
+    }
     std::vector<long> Take()
     {
         std::lock_guard<std::mutex> held(mutex);
@@ -34,6 +39,8 @@ public:
         taken.swap(requests);
         return taken;
     }
+
+    VstKeyCode lastKey{};
 
 private:
     std::mutex mutex;

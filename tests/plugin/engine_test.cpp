@@ -159,6 +159,23 @@ TEST_F(Engine, FullRefreshAfterStateChanges)
     EXPECT_EQ(plugin.Editor().Take(), Requests{}) << "a refused chunk changes nothing";
 }
 
+TEST_F(Engine, KeyModifiersOutsideAByteReachTheEditorAsNone)
+{
+    const auto modifierFor = [this](float opt) {
+        plugin.Editor().lastKey = VstKeyCode{0, 0, 0x55};
+        EXPECT_EQ(plugin.dispatcher(effEditKeyDown, 'k', 3, nullptr, opt), 1);
+        EXPECT_EQ(plugin.Editor().lastKey.character, 'k');
+        EXPECT_EQ(plugin.Editor().lastKey.virt, 3);
+        return plugin.Editor().lastKey.modifier;
+    };
+    EXPECT_EQ(modifierFor(4.0f), 4);
+    EXPECT_EQ(modifierFor(255.0f), 255);
+    EXPECT_EQ(modifierFor(-1.0f), 0);
+    EXPECT_EQ(modifierFor(256.0f), 0);
+    EXPECT_EQ(modifierFor(1e9f), 0);
+    EXPECT_EQ(modifierFor(std::nanf("")), 0);
+}
+
 TEST_F(Engine, ParameterWritesPostTheirIndexAndOnlyInRange)
 {
     plugin.setParameter(0, 0.0f);
