@@ -251,8 +251,9 @@ void VSTPlugin::getParameterName(VstInt32, char* text) { strcpy(text, "empty"); 
 
 void VSTPlugin::setProgram(VstInt32 program)
 {
+    // Program 0 is the only one and always current; storing it again would be
+    // a write racing with the audio thread's reads of the number.
     if (program != 0) return;
-    curProgram = 0;
     PostFullUpdate();
 }
 

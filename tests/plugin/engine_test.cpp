@@ -306,6 +306,27 @@ TEST_F(Engine, ParameterWritesFromAnotherThreadDuringProcessing)
     EXPECT_LE(threshold, 1.0f);
 }
 
+TEST_F(Engine, ChunkLoadsFromAnotherThreadDuringProcessing)
+{
+    std::vector<uint8_t> chunk(56, 0);
+    const int32_t threshold = -20, kinds = 1;
+    memcpy(&chunk[48], &threshold, 4);
+    memcpy(&chunk[52], &kinds, 4);
+    std::thread loader([&] {
+        for (int i = 0; i < 500; ++i) {
+            EXPECT_EQ(plugin.setChunk(chunk.data(), 56, (i & 1) != 0), 1);
+            plugin.setProgram(0);
+        }
+    });
+    std::vector<float> block(64, 0.001f);
+    for (int i = 0; i < 200; ++i) Block(block);
+    loader.join();
+    EXPECT_EQ(plugin.getProgram(), 0);
+    EXPECT_FLOAT_EQ(plugin.getParameter(0), 0.2f);
+    EXPECT_EQ(plugin.getParameter(1), 1.0f);
+    EXPECT_EQ(plugin.getParameter(2), 0.0f);
+}
+
 TEST(EngineDirectory, DirectoryPartOfThePluginPath)
 {
     EXPECT_STREQ(SPlugin::DirectoryOf("/usr/lib/vst/plugin.so").Text(), "/usr/lib/vst/");
