@@ -7,8 +7,6 @@ SPluginEditor::SPluginEditor(AudioEffect* effect, SGlobals* globals, int&)
 
 SPluginEditor::~SPluginEditor() = default;
 
-void SPluginEditor::postUpdate() { __atomic_store_n(&updateFlag, 1, __ATOMIC_RELAXED); }
-
 void SPluginEditor::postUpdateIndexed(long index)
 {
     if (index < 0 || index > 255) return;

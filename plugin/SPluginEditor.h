@@ -15,8 +15,7 @@ public:
     SPluginEditor(AudioEffect* effect, SGlobals* globals, int& result);
     ~SPluginEditor() override;
 
-    // Both only store flags, so they are safe on the audio thread.
-    void postUpdate() override;
+    // Only stores flags, as postUpdate does, so it is safe on the audio thread.
     void postUpdateIndexed(long index) override;
 
     // The recognised host (0 when unknown).
