@@ -1,5 +1,7 @@
 #include "quor/math/random/generator/SRandomMarsaglia.h"
 
+#include <cmath>
+
 namespace quor {
 namespace math {
 namespace random {
@@ -41,7 +43,9 @@ uint32_t SRandomMarsaglia::Integer()
 
 float SRandomMarsaglia::Float()
 {
-    return static_cast<float>(static_cast<int32_t>(Integer())) * 2.3283064370807974e-10f;
+    float f = static_cast<float>(static_cast<int32_t>(Integer())) * 2.3283064370807974e-10f;
+    // The topmost draws round up to 2^31 as floats and would give 0.5 itself.
+    return f < 0.5f ? f : std::nextafter(0.5f, 0.0f);
 }
 
 }  // namespace generator
