@@ -276,68 +276,33 @@ void SDrawing::DrawVerticalLabel(const String& text, Rectangle r, int unused, in
 void SDrawing::DrawPixelNumber(int x, int y, int digit)
 {
     if (digit < 0 || digit > 9) return;
-    const int L = x + 1, R = x + 5, T = y + 3, M = y + 6, B = y + 9;
-    switch (digit) {
-    case 0:
-        DrawLine(L, T, R, T);
-        DrawLine(L, T, L, B);
-        DrawLine(R, T, R, B);
-        DrawLine(L, B, R, B);
-        break;
-    case 1:
-        DrawLine(x + 2, T, x + 3, T);
-        DrawLine(x + 3, T, x + 3, B);
-        break;
-    case 2:
-        DrawLine(L, T, R, T);
-        DrawLine(R, T, R, M);
-        DrawLine(R, M, L, M);
-        DrawLine(L, M, L, B);
-        DrawLine(L, B, R, B);
-        break;
-    case 3:
-        DrawLine(L, T, R, T);
-        DrawLine(R, T, R, B);
-        DrawLine(L, M, R, M);
-        DrawLine(L, B, R, B);
-        break;
-    case 4:
-        DrawLine(L, T, L, M);
-        DrawLine(L, M, R, M);
-        DrawLine(R, T, R, B);
-        break;
-    case 5:
-        DrawLine(L, T, R, T);
-        DrawLine(L, T, L, M);
-        DrawLine(L, M, R, M);
-        DrawLine(R, M, R, B);
-        DrawLine(L, B, R, B);
-        break;
-    case 6:
-        DrawLine(L, T, R, T);
-        DrawLine(L, T, L, B);
-        DrawLine(L, M, R, M);
-        DrawLine(R, M, R, B);
-        DrawLine(L, B, R, B);
-        break;
-    case 7:
-        DrawLine(L, T, R, T);
-        DrawLine(R, T, R, B);
-        break;
-    case 8:
-        DrawLine(L, T, R, T);
-        DrawLine(L, T, L, B);
-        DrawLine(L, M, R, M);
-        DrawLine(R, T, R, B);
-        DrawLine(L, B, R, B);
-        break;
-    case 9:
-        DrawLine(L, T, R, T);
-        DrawLine(L, T, L, M);
-        DrawLine(L, M, R, M);
-        DrawLine(R, T, R, B);
-        DrawLine(L, B, R, B);
-        break;
+    // Each line exactly as listed, ends and direction included: under a
+    // non-copy logic function a pixel drawn twice, or an end that the cap
+    // leaves out, changes the picture.
+    enum { L = 1, R = 5, T = 3, M = 6, B = 9 };
+    struct Line {
+        signed char x1, y1, x2, y2;
+    };
+    struct Digit {
+        int count;
+        Line lines[5];
+    };
+    static const Digit digits[10] = {
+        {4, {{L, T, R, T}, {L, T, L, B}, {R, T, R, B}, {L, B, R, B}}},
+        {2, {{2, T, 3, T}, {3, T, 3, B}}},
+        {5, {{L, T, R, T}, {R, T, R, M}, {R, M, L, M}, {L, M, L, B}, {L, B, R, B}}},
+        {4, {{L, T, R, T}, {R, T, R, B}, {L, M, R, M}, {L, B, R, B}}},
+        {3, {{L, T, L, M}, {L, M, R, M}, {R, T, R, B}}},
+        {5, {{L, T, R, T}, {L, T, L, M}, {L, M, R, M}, {R, M, R, B}, {L, B, R, B}}},
+        {5, {{L, T, R, T}, {L, T, L, B}, {L, M, R, M}, {R, M, R, B}, {L, B, R, B}}},
+        {2, {{L, T, R, T}, {R, T, R, B}}},
+        {5, {{L, T, R, T}, {L, T, L, B}, {L, M, R, M}, {R, T, R, B}, {L, B, R, B}}},
+        {5, {{L, T, R, T}, {L, T, L, M}, {L, M, R, M}, {R, T, R, B}, {L, B, R, B}}},
+    };
+    const Digit& d = digits[digit];
+    for (int i = 0; i < d.count; ++i) {
+        const Line& l = d.lines[i];
+        DrawLine(x + l.x1, y + l.y1, x + l.x2, y + l.y2);
     }
 }
 
