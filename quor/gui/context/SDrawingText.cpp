@@ -54,8 +54,9 @@ SRotatedBits RenderBits(Display* display, Drawable near, SDrawFont* font, const 
 }
 
 // Paints the set pixels of bits with a copy of the device's function, plane
-// mask and colours, through a stipple, at the aligned place in r.
-void PaintBits(Display* display, Drawable target, GC copied, const SRotatedBits& bits,
+// mask and colours, through a stipple, at the aligned place in r. The bits are
+// only read; the reference is non-const because XImage takes a char*.
+void PaintBits(Display* display, Drawable target, GC copied, SRotatedBits& bits,
                const SDrawing::Rectangle& r, int align)
 {
     const int width = bits.Width();
@@ -76,10 +77,9 @@ void PaintBits(Display* display, Drawable target, GC copied, const SRotatedBits&
 
     // The picture goes up as an XY bitmap in the same byte and bit order it
     // was built in; Xlib converts for the server.
-    SRotatedBits data = bits;
     XImage* image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 1, XYBitmap, 0,
-                                 reinterpret_cast<char*>(data.Data()), static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 8, data.Stride());
+                                 reinterpret_cast<char*>(bits.Data()), static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 8, bits.Stride());
     if (!image) return;
     image->byte_order = MSBFirst;
     image->bitmap_bit_order = MSBFirst;
@@ -92,7 +92,7 @@ void PaintBits(Display* display, Drawable target, GC copied, const SRotatedBits&
     XPutImage(display, stipple, bitGc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
     XFreeGC(display, bitGc);
-    image->data = nullptr;  // owned by `data`
+    image->data = nullptr;  // owned by `bits`
     XDestroyImage(image);
 
     XSetStipple(display, copied, stipple);
@@ -236,7 +236,7 @@ void SDrawing::DrawRotatedText(const char* text, Rectangle r, int angle, int ali
     const int H = font->Ascent() + font->Descent() + 2;
     GC copied = CopyDeviceGC(display, target, gc);
     const SRotatedBits source = RenderBits(display, target, font, text, W, H);
-    const SRotatedBits turned = SRotatedBits::Rotate(source, angle);
+    SRotatedBits turned = SRotatedBits::Rotate(source, angle);
     XSetForeground(display, gc, static_cast<unsigned long>(static_cast<unsigned>(textColour)));
     r.Offset(offset.x, offset.y);
     PaintBits(display, target, copied, turned, r, align);
@@ -261,7 +261,7 @@ void SDrawing::DrawVerticalLabel(const char* text, Rectangle r, int, int align, 
     if (!Target(display, target, gc)) return;
     GC copied = CopyDeviceGC(display, target, gc);
     const SRotatedBits source = RenderBits(display, target, font, text, W, H);
-    const SRotatedBits turned = SRotatedBits::TurnUpright(source);
+    SRotatedBits turned = SRotatedBits::TurnUpright(source);
     r.Offset(offset.x, offset.y);
     PaintBits(display, target, copied, turned, r, align);
     XFreeGC(display, copied);
