@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "quor/gui/SCOL.h"
+#include "quor/gui/SEventDispatcher.h"
+#include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawBrush.h"
 #include "quor/gui/context/SDrawFont.h"
@@ -48,10 +50,14 @@ SStaticData::SStaticData()
     XInitThreads();
     const char* name = getenv("DISPLAY");
     dps = XOpenDisplay(name ? name : ":0.0");
-    if (!dps)
+    if (!dps) {
         fputs("Error: XOpenDisplay failed.\n", stderr);
-    else
+    } else {
+        // Our own connection's errors are ours to handle: none may reach
+        // the host's handler, which by default ends the process.
+        quor::gui::SXErrorTrap::Install(dps);
         XFlush(dps);
+    }
     sd.getOSInfos();
     sd.getCPUInfos();
     sd.getDisplayInfos();
@@ -60,6 +66,8 @@ SStaticData::SStaticData()
 
 SStaticData::~SStaticData()
 {
+    // Nothing may read the connection while it closes.
+    quor::gui::SEventDispatcher::Shutdown();
     // The host may already have closed its display: nothing more goes to it.
     // Resources made on it die with that connection.
     quor::gui::context::ForgetHostDisplay();

@@ -205,8 +205,8 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
     EXPECT_EQ(CurrentDisplay(), host);
     // The monitor layout missing since load is gathered now.
     ASSERT_NE(sd.DisplayInfo(), nullptr);
-    ASSERT_FALSE(sd.DisplayInfo()->Monitors().empty());
-    EXPECT_GT(sd.DisplayInfo()->Monitors()[0].right, 0);
+    ASSERT_FALSE(sd.DisplayInfo()->monitors.empty());
+    EXPECT_GT(sd.DisplayInfo()->monitors[0].right, 0);
     // The table filled at load stays empty; new colours come from the host's
     // connection.
     EXPECT_EQ(statdata.colours.Count(), 0);

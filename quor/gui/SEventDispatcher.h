@@ -1,0 +1,45 @@
+#pragma once
+// The thread that reads the toolkit's own X connection and dispatches its
+// events, so that controls paint and react whatever the host does: most
+// Linux hosts never call a window's "_XEventProc", and the message box must
+// work before any editor exists.
+//
+// It waits in poll() on the connection and a wake-up descriptor, and drains
+// the queue when either fires. Other threads' round trips can move events
+// from the socket into Xlib's queue behind its back, so it also looks at the
+// queue once per idle period (22 ms); that costs no request and no system
+// call when the queue is empty.
+//
+// Events are dispatched under the toolkit lock, one at a time, through
+// SControl::eventProc: exactly what a host calling "_XEventProc" would do,
+// and eventProc drops events from any other connection, so nothing is
+// delivered twice.
+
+#include <X11/Xlib.h>
+
+namespace quor {
+namespace gui {
+
+class SEventDispatcher {
+public:
+    // Starts the thread for `display` unless it already runs there. Only the
+    // toolkit's own connection is served: reading the host's would steal
+    // its events. Returns whether the thread runs for `display`.
+    static bool Serve(Display* display);
+    // Whether the thread serves `display` now.
+    static bool Serving(Display* display);
+    // Ends the thread and waits for it (at unload, before the connection is
+    // closed). Never call it holding the toolkit lock.
+    static void Shutdown();
+    // Makes the thread look at the queue now.
+    static void Wake();
+    // Whether the caller is the dispatching thread.
+    static bool OnDispatchThread();
+    // Waits until every event that reached the queue before the call has
+    // been dispatched; for tests and for callers that must see their own
+    // requests handled. False after the timeout or when nothing is served.
+    static bool Settle(int timeoutMs);
+};
+
+}  // namespace gui
+}  // namespace quor
