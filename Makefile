@@ -13,7 +13,7 @@ CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(if $(CI),-DBW_WERROR=ON) \
 DEB_PACKAGES = g++ g++-multilib cmake make pkg-config ccache python3 file \
   libx11-dev libxext-dev libxinerama-dev libxmu-dev libxpm-dev \
   libx11-dev:i386 libxext-dev:i386 libxinerama-dev:i386 libxmu-dev:i386 libxpm-dev:i386 \
-  libxtst-dev libxtst-dev:i386 libpng-dev libpng-dev:i386 \
+  libxtst-dev libxtst-dev:i386 libxfixes-dev libxfixes-dev:i386 libpng-dev libpng-dev:i386 \
   libsndfile1-dev libsndfile1-dev:i386 libportsmf-dev libportsmf-dev:i386 \
   googletest libbenchmark-dev qemu-user xvfb xauth x11-utils x11-apps imagemagick \
   xfonts-base xfonts-75dpi xfonts-100dpi

@@ -752,6 +752,13 @@ void SControl::SetFrameColour(uint32_t colour1, uint32_t colour3, uint32_t colou
 
 context::SDrawDevice* SControl::GetDevice() { return drawing ? drawing->GetDevice() : nullptr; }
 
+// The toolkit lock is about to be let go: a control being destroyed must be
+// out of the dispatcher's reach first.
+void SControl::Unreachable()
+{
+    if (destroying) SWindowRegistry::Unregister(this);
+}
+
 // ---- timers and idle functions. Stopping waits for a call in progress on
 // the timer or idle thread, and that call may be waiting for the toolkit
 // lock: the lock is let go meanwhile.
@@ -779,6 +786,7 @@ void SControl::StopTimer(bool destroy)
         timerId = 0;
     }
     {
+        Unreachable();
         SToolkitRelease release;
         stopping->Stop();
         if (destroy) delete stopping;
@@ -807,6 +815,7 @@ void SControl::DestroyIdleTimer()
     quor::threading::STimerIdle* stopping = idleTimer;
     idleTimer = nullptr;
     if (!stopping) return;
+    Unreachable();
     SToolkitRelease release;
     delete stopping;
 }
@@ -819,6 +828,7 @@ void SControl::CreateIdleFunction(void (**function)(void*), void* argument)
 void SControl::DestroyIdleFunction()
 {
     if (!idleTimer) return;
+    Unreachable();
     SToolkitRelease release;
     idleTimer->RemoveFunction();
 }

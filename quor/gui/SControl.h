@@ -9,7 +9,10 @@
 // through the queue, under the X display lock.
 //
 // Threads: everything here runs under the toolkit lock (SToolkitLock), which
-// eventProc, SendEvent, construction and destruction take themselves.
+// eventProc, SendEvent, construction and destruction take themselves. Delete
+// a control with the lock held: the dispatching thread may be about to call
+// it, and only the lock keeps it out while the derived parts go. A derived
+// destructor sets `destroying` before anything that may let the lock go.
 // Windows live on the toolkit's own connection (dps) whenever it is open, on
 // the host's otherwise; a control keeps the connection its window lives on
 // and talks to it alone.
@@ -155,6 +158,8 @@ public:
     virtual void KeyStateChanged(int, bool, int, int) {}
     virtual void UpdateModifiers(int, bool);
     virtual bool Key(int, bool) { return true; }
+    bool KeyPressed(int) { return false; }
+    bool KeyToggled(int) { return false; }
     virtual void MouseSetCapture();
     virtual void MouseReleaseCapture();
     virtual void MousePointer(int x, int y);
@@ -291,6 +296,7 @@ protected:
     void BeginPaint();
     void EndPaint();
     void SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
+    void Unreachable();
 
     SGlobals* globals;
     SControl* parent;
