@@ -75,11 +75,12 @@ SStaticData::~SStaticData()
 
 void SStaticData::AddColours()
 {
-    if (!quor::gui::context::CurrentDisplay()) return;
+    SMutexLock hold(colourLock);
+    if (coloursLoaded.load(std::memory_order_acquire) || !quor::gui::context::CurrentDisplay()) return;
     for (const RGB& c : tableColours) {
         if (colours.Count() < SColourRing::Capacity) colours.Add(quor::gui::SCOL(c.r, c.g, c.b));
     }
-    coloursLoaded = true;
+    coloursLoaded.store(true, std::memory_order_release);
 }
 
 SDrawBrush* SStaticData::FindBrush(int colour)

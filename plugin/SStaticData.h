@@ -2,6 +2,7 @@
 // Process-wide GUI state built at load time: the colour table and the shared
 // pens, brushes and fonts that every control draws with.
 
+#include <atomic>
 #include <cstdint>
 
 #include "quor/gui/context/SBrushList.h"
@@ -17,7 +18,7 @@ class SDrawFont;
 }  // namespace gui
 }  // namespace quor
 
-// A fixed ring of pixel values, filled once at load and read-only after.
+// A fixed ring of pixel values, filled once and read-only after.
 class SColourRing {
 public:
     static constexpr int Capacity = 29;
@@ -43,8 +44,10 @@ public:
     SStaticData(const SStaticData&) = delete;
     SStaticData& operator=(const SStaticData&) = delete;
 
-    // Fills the colour table with the 29 colours of the toolkit. Without a
-    // display it stays empty (every entry reads as black) and no X call is made.
+    // Fills the colour table with the 29 colours of the toolkit, once: at load,
+    // or when the first display arrives later (the host's, at editor open).
+    // Without a display it stays empty (every entry reads as black) and no X
+    // call is made. Safe to call from any thread and more than once.
     void AddColours();
     // The shared solid brush and the shared 1-pixel solid pen of a colour,
     // made and added on first use. Safe from any drawing thread; the objects
@@ -57,18 +60,26 @@ public:
     int BrushCount();
     int FontCount();
 
-    // Colour index 0..28 as a pixel value.
-    uint32_t Colour(int index) const { return colours[index]; }
+    // Colour index 0..28 as a pixel value; black (0) before the table is
+    // filled. The table is read only once complete, so drawing threads never
+    // see it half written.
+    uint32_t Colour(int index) const { return coloursLoaded.load(std::memory_order_acquire) ? colours[index] : 0u; }
 
-    bool coloursLoaded = false;
+    // Set once the colour table is complete; it never changes after.
+    std::atomic<bool> coloursLoaded{false};
     quor::gui::context::SPenListOwned pens;
     quor::gui::context::SBrushListOwned brushes;
     quor::gui::context::SFontListOwned fonts;
     SColourRing colours;
 
 private:
-    // Guards the three lists: drawing threads add to them at any time.
+    // Guards the three lists: drawing threads add to them at any time. No X
+    // call is made under it: a painter holds the display lock while it looks
+    // up a pen, so asking the server while holding this lock could deadlock.
     quor::threading::SMutexOS lock;
+    // Serialises filling the colour table, whose X requests may wait for the
+    // display lock; nothing else is taken under it.
+    quor::threading::SMutexOS colourLock;
 };
 
 extern SStaticData statdata;

@@ -1,5 +1,6 @@
 #include "quor/gui/context/SDisplayHandles.h"
 
+#include "plugin/SStaticData.h"
 #include "quor/system/SSystemData.h"
 
 Display* dp = nullptr;
@@ -13,15 +14,17 @@ namespace context {
 // threads, hence the atomic accesses on a plain pointer.
 Display* CurrentDisplay()
 {
-    Display* host = __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
-    return host ? host : __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+    Display* own = __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+    return own ? own : __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
 }
 
 void AdoptHostDisplay(Display* host)
 {
     Display* expected = nullptr;
     __atomic_compare_exchange_n(&dp, &expected, host, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
-    if (host) sd.getDisplayInfos();
+    if (!host) return;
+    sd.getDisplayInfos();
+    if (!statdata.coloursLoaded) statdata.AddColours();
 }
 
 bool DisplayOpen(Display* display)
