@@ -15,9 +15,10 @@
 using quor::gui::context::SDrawBrush;
 using quor::gui::context::SDrawFont;
 using quor::gui::context::SDrawPen;
+using quor::gui::context::SPixel;
 using quor::threading::SMutexLock;
 
-bool SColourRing::Add(uint32_t pixel)
+bool SColourRing::Add(quor::gui::context::SPixel pixel)
 {
     if (count >= capacity) return false;
     values[writePosition] = pixel;
@@ -83,7 +84,7 @@ void SStaticData::AddColours()
     coloursLoaded.store(true, std::memory_order_release);
 }
 
-SDrawBrush* SStaticData::FindBrush(int colour)
+SDrawBrush* SStaticData::FindBrush(SPixel colour)
 {
     SMutexLock hold(lock);
     for (int i = 0; i < brushes.Count(); ++i) {
@@ -95,7 +96,7 @@ SDrawBrush* SStaticData::FindBrush(int colour)
     return brush;
 }
 
-SDrawPen* SStaticData::FindPen(int colour)
+SDrawPen* SStaticData::FindPen(SPixel colour)
 {
     SMutexLock hold(lock);
     for (int i = 0; i < pens.Count(); ++i) {

@@ -7,6 +7,7 @@
 
 #include "quor/gui/context/SBrushList.h"
 #include "quor/gui/context/SFontList.h"
+#include "quor/gui/context/SPixel.h"
 #include "quor/gui/context/SPenList.h"
 #include "quor/threading/SMutexOS.h"
 
@@ -24,13 +25,13 @@ public:
     static constexpr int Capacity = 29;
 
     // Appends while there is room; false when full.
-    bool Add(uint32_t pixel);
+    bool Add(quor::gui::context::SPixel pixel);
     int Count() const { return count; }
     // Entry i is colour index i; 0 (black) for an index that was never filled.
-    uint32_t operator[](int index) const { return index >= 0 && index < count && index < Capacity ? values[index] : 0u; }
+    quor::gui::context::SPixel operator[](int index) const { return index >= 0 && index < count && index < Capacity ? values[index] : 0u; }
 
 private:
-    uint32_t values[Capacity] = {};
+    quor::gui::context::SPixel values[Capacity] = {};
     int writePosition = 0;
     int readPosition = 0;
     int capacity = Capacity;
@@ -52,8 +53,8 @@ public:
     // The shared solid brush and the shared 1-pixel solid pen of a colour,
     // made and added on first use. Safe from any drawing thread; the objects
     // live until unload.
-    quor::gui::context::SDrawBrush* FindBrush(int colour);
-    quor::gui::context::SDrawPen* FindPen(int colour);
+    quor::gui::context::SDrawBrush* FindBrush(quor::gui::context::SPixel colour);
+    quor::gui::context::SDrawPen* FindPen(quor::gui::context::SPixel colour);
     // Hands a font to the shared list, which frees it at unload.
     void AddFont(quor::gui::context::SDrawFont* font);
     int PenCount();
@@ -63,7 +64,7 @@ public:
     // Colour index 0..28 as a pixel value; black (0) before the table is
     // filled. The table is read only once complete, so drawing threads never
     // see it half written.
-    uint32_t Colour(int index) const { return coloursLoaded.load(std::memory_order_acquire) ? colours[index] : 0u; }
+    quor::gui::context::SPixel Colour(int index) const { return coloursLoaded.load(std::memory_order_acquire) ? colours[index] : 0u; }
 
     // Set once the colour table is complete; it never changes after.
     std::atomic<bool> coloursLoaded{false};

@@ -70,13 +70,13 @@ SDrawing::SDrawing(quor::gui::SControl* control_, SGlobals* globals_) : control(
 
 void SDrawing::SetDefaultColours()
 {
-    int black = static_cast<int>(SCOL(0, 0, 0));
-    int white = static_cast<int>(SCOL(255, 255, 255));
+    const SPixel black = SCOL(0, 0, 0);
+    const SPixel white = SCOL(255, 255, 255);
     background = parentBackground = backgroundAlternate = backgroundNormal = black;
     frameColour1 = frameColour3 = black;
     foreground = foregroundAlternate = foregroundNormal = white;
     textColour = textColourAlternate = white;
-    frameColour2 = static_cast<int>(SCOL(138, 145, 150));
+    frameColour2 = SCOL(138, 145, 150);
 }
 
 SDrawing::~SDrawing()
@@ -110,7 +110,8 @@ void SDrawing::CleanDrawing()
 
 // ---- colours
 
-void SDrawing::SetColours(int bg, int bgAlternate, int parentBg, int fg, int fgAlternate, int text, int textAlternate)
+void SDrawing::SetColours(SPixel bg, SPixel bgAlternate, SPixel parentBg, SPixel fg, SPixel fgAlternate, SPixel text,
+                          SPixel textAlternate)
 {
     background = backgroundNormal = bg;
     backgroundAlternate = bgAlternate;
@@ -120,7 +121,7 @@ void SDrawing::SetColours(int bg, int bgAlternate, int parentBg, int fg, int fgA
     textColour = text;
     textColourAlternate = textAlternate;
     frameColour1 = frameColour3 = bg;
-    frameColour2 = static_cast<int>(SCOL(138, 145, 150));
+    frameColour2 = SCOL(138, 145, 150);
 }
 
 void SDrawing::SetBackgroundColour(bool alternate)
@@ -128,12 +129,12 @@ void SDrawing::SetBackgroundColour(bool alternate)
     background = alternate ? backgroundAlternate : backgroundNormal;
 }
 
-void SDrawing::SetBackgroundColour(int pixel)
+void SDrawing::SetBackgroundColour(SPixel pixel)
 {
     background = pixel;
 }
 
-void SDrawing::SetBackground(int pixel, bool alternate)
+void SDrawing::SetBackground(SPixel pixel, bool alternate)
 {
     if (alternate)
         backgroundAlternate = pixel;
@@ -144,12 +145,12 @@ void SDrawing::SetBackground(int pixel, bool alternate)
 
 void SDrawing::SetBackgroundMode(bool) {}
 
-int SDrawing::GetBackgroundColour()
+SPixel SDrawing::GetBackgroundColour()
 {
     return background;
 }
 
-int SDrawing::GetParentBackgroundColour()
+SPixel SDrawing::GetParentBackgroundColour()
 {
     return parentBackground;
 }
@@ -160,21 +161,21 @@ void SDrawing::SetForegroundColour(bool alternate)
     Display* d;
     Drawable t;
     GC gc;
-    if (Target(d, t, gc)) XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(foreground)));
+    if (Target(d, t, gc)) XSetForeground(d, gc, foreground);
 }
 
-int SDrawing::GetForegroundColour()
+SPixel SDrawing::GetForegroundColour()
 {
     return foreground;
 }
 
-int SDrawing::GetFrameColour(bool first, bool second)
+SPixel SDrawing::GetFrameColour(bool first, bool second)
 {
     if (!first) return frameColour2;
     return second ? frameColour3 : frameColour1;
 }
 
-void SDrawing::SetFrameColour(int colour1, int colour3, int colour2)
+void SDrawing::SetFrameColour(SPixel colour1, SPixel colour3, SPixel colour2)
 {
     frameColour1 = colour1;
     frameColour3 = colour3;
@@ -192,7 +193,7 @@ void SDrawing::SetPen(SDrawPen* pen)
     if (!Target(d, t, gc)) return;
     XSetLineAttributes(d, gc, static_cast<unsigned>(pen->width < 0 ? 0 : pen->width),
                        pen->dashed ? LineOnOffDash : LineSolid, CapNotLast, JoinRound);
-    XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(pen->colour)));
+    XSetForeground(d, gc, pen->colour);
 }
 
 void SDrawing::SetBrush(SDrawBrush* brush_)
@@ -203,7 +204,7 @@ void SDrawing::SetBrush(SDrawBrush* brush_)
     Drawable t;
     GC gc;
     if (Target(d, t, gc))
-        XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(brush->EffectiveColour())));
+        XSetForeground(d, gc, brush->EffectiveColour());
 }
 
 void SDrawing::SetFont(SDrawFont* font_)
@@ -266,7 +267,7 @@ void SDrawing::SetArcMode(int mode)
 
 void SDrawing::DrawBackground(const Rectangle& r, bool parent)
 {
-    int colour = parent ? GetParentBackgroundColour() : GetBackgroundColour();
+    const SPixel colour = parent ? GetParentBackgroundColour() : GetBackgroundColour();
     if (!globals) return;
     SetPen(statdata.FindPen(colour));
     SetBrush(statdata.FindBrush(colour));

@@ -8,6 +8,7 @@
 #include "quor/data/datastring.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawDevice.h"
+#include "quor/gui/context/SPixel.h"
 #include "quor/math/geom/Point.h"
 #include "quor/math/geom/Rectangle.h"
 #include "quor/threading/SMutexID.h"
@@ -43,18 +44,18 @@ public:
     virtual void SetDevice(SDrawDevice* device);
     virtual void InitDrawing(quor::gui::SControl* control, SDrawing* other);
     virtual void CleanDrawing();
-    virtual void SetColours(int bg, int bgAlternate, int parentBg, int fg, int fgAlternate, int text,
-                            int textAlternate);
+    virtual void SetColours(SPixel bg, SPixel bgAlternate, SPixel parentBg, SPixel fg, SPixel fgAlternate, SPixel text,
+                            SPixel textAlternate);
     virtual void SetBackgroundColour(bool alternate);
-    virtual void SetBackgroundColour(int pixel);
-    virtual void SetBackground(int pixel, bool alternate);
+    virtual void SetBackgroundColour(SPixel pixel);
+    virtual void SetBackground(SPixel pixel, bool alternate);
     virtual void SetBackgroundMode(bool mode);
-    virtual int GetBackgroundColour();
-    virtual int GetParentBackgroundColour();
+    virtual SPixel GetBackgroundColour();
+    virtual SPixel GetParentBackgroundColour();
     virtual void SetForegroundColour(bool alternate);
-    virtual int GetForegroundColour();
-    virtual int GetFrameColour(bool first, bool second);
-    virtual void SetFrameColour(int colour1, int colour3, int colour2);
+    virtual SPixel GetForegroundColour();
+    virtual SPixel GetFrameColour(bool first, bool second);
+    virtual void SetFrameColour(SPixel colour1, SPixel colour3, SPixel colour2);
     virtual void SetFillMode(int rule);
     virtual int GetFillMode();
     virtual void SetFillStyle(int style);
@@ -79,8 +80,8 @@ public:
     virtual void DrawText(const String& text, const Point& p);
     virtual void DrawLabel(const char* text, Rectangle r, int align, const Point& offset);
     virtual void DrawLabel(const String& text, Rectangle r, int align, const Point& offset);
-    virtual void DrawLabelRect(const char* text, const Rectangle& r, int pixel, const Point& offset);
-    virtual void DrawLabelRect(const String& text, const Rectangle& r, int pixel, const Point& offset);
+    virtual void DrawLabelRect(const char* text, const Rectangle& r, SPixel pixel, const Point& offset);
+    virtual void DrawLabelRect(const String& text, const Rectangle& r, SPixel pixel, const Point& offset);
     virtual void DrawRotatedText(const char* text, Rectangle r, int angle, int align, const Point& offset);
     virtual void DrawRotatedText(const String& text, Rectangle r, int angle, int align, const Point& offset);
     virtual void DrawVerticalLabel(const char* text, Rectangle r, int unused, int align, const Point& offset,
@@ -134,8 +135,8 @@ public:
     SDrawBrush* GetBrush() const { return brush; }
     void SetFont(SDrawFont* font);
     SDrawFont* GetFont() const { return font; }
-    void SetTextColour(int pixel, bool alternate);
-    int GetTextColour(bool alternate) const { return alternate ? textColourAlternate : textColour; }
+    void SetTextColour(SPixel pixel, bool alternate);
+    SPixel GetTextColour(bool alternate) const { return alternate ? textColourAlternate : textColour; }
     int GetLogic() const { return logic; }
     int GetPreviousFillMode() const { return previousFillMode; }
     quor::gui::SControl* GetControl() const { return control; }
@@ -167,18 +168,18 @@ private:
     SDrawFont* font = nullptr;
     SDrawBrush* brush = nullptr;
     quor::threading::SMutexID lock;
-    int background = 0;
-    int parentBackground = 0;
-    int backgroundAlternate = 0;
-    int backgroundNormal = 0;
-    int foreground = 0;
-    int foregroundAlternate = 0;
-    int foregroundNormal = 0;
-    int textColour = 0;
-    int textColourAlternate = 0;
-    int frameColour1 = 0;
-    int frameColour2 = 0;
-    int frameColour3 = 0;
+    SPixel background = 0;
+    SPixel parentBackground = 0;
+    SPixel backgroundAlternate = 0;
+    SPixel backgroundNormal = 0;
+    SPixel foreground = 0;
+    SPixel foregroundAlternate = 0;
+    SPixel foregroundNormal = 0;
+    SPixel textColour = 0;
+    SPixel textColourAlternate = 0;
+    SPixel frameColour1 = 0;
+    SPixel frameColour2 = 0;
+    SPixel frameColour3 = 0;
     int fillMode = 0;
     int previousFillMode = 0;
     int fillStyle = 0;

@@ -222,7 +222,7 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
         SDrawMemoryDevice memory(nullptr, &bitmap);
         SDrawing surface;
         surface.SetDevice(&memory);
-        surface.SetBrush(statdata.FindBrush(static_cast<int>(white)));
+        surface.SetBrush(statdata.FindBrush(static_cast<SPixel>(white)));
         surface.FillRect(0, 0, 6, 6);
         surface.SetDevice(nullptr);
         XImage* image = XGetImage(host, bitmap.GetPixmap(), 0, 0, 6, 6, AllPlanes, ZPixmap);
@@ -285,7 +285,7 @@ TEST(LateColoursChild, FirstDisplayAdoptedLateFillsTheColourTableOnce)
         EXPECT_EQ(c.blue >> 8, rgb[i][2]) << i;
     }
     // A later editor open, even with another display, changes nothing.
-    const uint32_t black = statdata.Colour(20);
+    const SPixel black = statdata.Colour(20);
     Display* other = XOpenDisplay(name);
     ASSERT_NE(other, nullptr);
     AdoptHostDisplay(other);
@@ -304,7 +304,7 @@ TEST(DisplayChoiceChild, OwnConnectionIsUsedWhileItIsOpen)
 {
     ASSERT_NE(dps, nullptr);
     EXPECT_EQ(CurrentDisplay(), dps);
-    const uint32_t orange = statdata.Colour(2);
+    const SPixel orange = statdata.Colour(2);
     Display* host = XOpenDisplay(getenv("DISPLAY"));
     ASSERT_NE(host, nullptr);
     AdoptHostDisplay(host);

@@ -91,7 +91,7 @@ TEST_F(Statdata, ScolAsksTheServerEachTime)
 
 TEST_F(Statdata, FindBrushAndFindPenMakeOneObjectPerColour)
 {
-    int colour = static_cast<int>(SCOL(1, 2, 3));
+    const quor::gui::context::SPixel colour = SCOL(1, 2, 3);
     int brushes = statdata.BrushCount();
     quor::gui::context::SDrawBrush* brush = statdata.FindBrush(colour);
     ASSERT_NE(brush, nullptr);
@@ -115,7 +115,7 @@ TEST_F(Statdata, FindBrushAndFindPenMakeOneObjectPerColour)
 // A brush with a style matches by its second colour.
 TEST_F(Statdata, FindBrushMatchesTheEffectiveColour)
 {
-    const int colour = 0x123456;
+    const quor::gui::context::SPixel colour = 0x123456;
     auto* styled = new quor::gui::context::SDrawBrush(0x654321, 0, nullptr);
     styled->secondColour = colour;
     statdata.brushes.Add(styled);

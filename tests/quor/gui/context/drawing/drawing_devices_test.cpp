@@ -56,7 +56,7 @@ class Devices : public bwtest::XServerTest {
 protected:
     void Paint(SDrawing& surface, unsigned long pixel, const Rect& r)
     {
-        SDrawBrush brush(static_cast<int>(pixel), -1, nullptr);
+        SDrawBrush brush(static_cast<quor::gui::context::SPixel>(pixel), -1, nullptr);
         surface.SetBrush(&brush);
         surface.FillRect(r);
         surface.SetBrush(nullptr);
