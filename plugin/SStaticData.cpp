@@ -115,6 +115,40 @@ void SStaticData::AddFont(SDrawFont* font)
     fonts.Add(font);
 }
 
+SDrawFont* SStaticData::SharedFont(int size, bool bold)
+{
+    const bool haveDisplay = quor::gui::context::CurrentDisplay() != nullptr;
+    for (int i = 0; i < fonts.Count(); ++i) {
+        SDrawFont* font = fonts.Get(i);
+        if (font && font->Size() == size && font->Bold() == bold && !font->Italic() && !font->HasFamily() &&
+            (font->Tried() || !haveDisplay))
+            return font;
+    }
+    return nullptr;
+}
+
+SDrawFont* SStaticData::FindFont(int size, bool bold)
+{
+    {
+        SMutexLock hold(lock);
+        if (SDrawFont* font = SharedFont(size, bold)) return font;
+    }
+    // Loading asks the server, which must not happen under the list lock;
+    // another thread may add the same font meanwhile, and then its font wins.
+    SDrawFont* made = new SDrawFont(size, bold, false, false, nullptr);
+    SDrawFont* found;
+    {
+        SMutexLock hold(lock);
+        found = SharedFont(size, bold);
+        if (!found) {
+            fonts.Add(made);
+            return made;
+        }
+    }
+    delete made;
+    return found;
+}
+
 int SStaticData::PenCount()
 {
     SMutexLock hold(lock);

@@ -57,6 +57,12 @@ public:
     quor::gui::context::SDrawPen* FindPen(quor::gui::context::SPixel colour);
     // Hands a font to the shared list, which frees it at unload.
     void AddFont(quor::gui::context::SDrawFont* font);
+    // The shared upright font of the toolkit's family for a size in points
+    // and a boldness (SDrawFont(size, bold, false, false, nullptr)), made and
+    // added on first use: every caller gets the same object, which lives
+    // until unload. A font made while the process had no display yet is
+    // replaced by a loaded one once a display is there. Safe from any thread.
+    quor::gui::context::SDrawFont* FindFont(int size, bool bold);
     int PenCount();
     int BrushCount();
     int FontCount();
@@ -74,6 +80,9 @@ public:
     SColourRing colours;
 
 private:
+    // The matching shared font, or null; the lock is held.
+    quor::gui::context::SDrawFont* SharedFont(int size, bool bold);
+
     // Guards the three lists: drawing threads add to them at any time. No X
     // call is made under it: a painter holds the display lock while it looks
     // up a pen, so asking the server while holding this lock could deadlock.

@@ -297,6 +297,30 @@ TEST(LateColoursChild, FirstDisplayAdoptedLateFillsTheColourTableOnce)
     XCloseDisplay(host);
 }
 
+// A shared font asked for before the first display came could not load; once
+// the host's display is there, the shared font is a loaded one.
+TEST(LateFontsChild, SharedFontMadeWithoutADisplayIsRenewedOnceOneArrives)
+{
+    ASSERT_EQ(dps, nullptr);
+    const int fonts = statdata.FontCount();
+    SDrawFont* early = statdata.FindFont(8, true);
+    ASSERT_NE(early, nullptr);
+    EXPECT_EQ(early->Info(), nullptr);
+    EXPECT_EQ(statdata.FindFont(8, true), early);
+    Display* host = XOpenDisplay(getenv("BW_REAL_DISPLAY"));
+    ASSERT_NE(host, nullptr);
+    AdoptHostDisplay(host);
+    SDrawFont* loaded = statdata.FindFont(8, true);
+    ASSERT_NE(loaded, early);
+    EXPECT_NE(loaded->Info(), nullptr);
+    EXPECT_EQ(loaded->GetDisplay(), host);
+    EXPECT_EQ(statdata.FindFont(8, true), loaded);
+    EXPECT_EQ(statdata.FontCount(), fonts + 2);
+    statdata.fonts.Clear();
+    ForgetHostDisplay();
+    XCloseDisplay(host);
+}
+
 // ---- the plug-in's own connection is open: it stays the toolkit's display
 // after the host hands over its own
 

@@ -15,7 +15,9 @@
 
 namespace {
 
-TEST(LateDisplay, HostDisplayAdoptedAfterAHeadlessLoadFillsTheColourTable)
+// Runs the child cases `filter` in a process that loaded without a display
+// and gets the host's display later.
+void RunLate(const char* filter)
 {
     const char* real = getenv("DISPLAY");
     ASSERT_TRUE(real && *real) << "needs an X server (tools/with-xvfb.sh)";
@@ -28,12 +30,22 @@ TEST(LateDisplay, HostDisplayAdoptedAfterAHeadlessLoadFillsTheColourTable)
         unset.push_back("DISPLAY");
     else
         set.push_back("DISPLAY=:987");
-    bwtest::ChildResult child = bwtest::RunChild(BW_CHILD, "LateColoursChild.*", unset, set);
+    bwtest::ChildResult child = bwtest::RunChild(BW_CHILD, filter, unset, set);
     EXPECT_TRUE(child.finished) << child.output;
     EXPECT_EQ(child.status, 0) << child.output;
     EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
     EXPECT_EQ(bwtest::Occurrences(child.output, "Error: XOpenDisplay failed.\n"), 1u) << child.output;
     EXPECT_EQ(child.output.find("Sanitizer"), std::string::npos) << child.output;
+}
+
+TEST(LateDisplay, HostDisplayAdoptedAfterAHeadlessLoadFillsTheColourTable)
+{
+    RunLate("LateColoursChild.*");
+}
+
+TEST(LateDisplay, SharedFontsMadeBeforeTheFirstDisplayAreRenewed)
+{
+    RunLate("LateFontsChild.*");
 }
 
 }  // namespace

@@ -7,10 +7,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "plugin/SStaticData.h"
 #include "quor/gui/SCOL.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawBrush.h"
+#include "quor/gui/context/SDrawFont.h"
 #include "quor/gui/context/SDrawPen.h"
 
 using quor::gui::SCOL;
@@ -121,6 +126,39 @@ TEST_F(Statdata, FindBrushMatchesTheEffectiveColour)
     statdata.brushes.Add(styled);
     EXPECT_EQ(statdata.FindBrush(colour), styled);
     EXPECT_NE(statdata.FindBrush(0x654321), styled);
+}
+
+TEST_F(Statdata, FindFontMakesOneSharedFontPerSizeAndBoldness)
+{
+    using quor::gui::context::SDrawFont;
+    // Italic and family fonts of the same size are not the shared font.
+    statdata.AddFont(new SDrawFont(9, false, true, false, nullptr));
+    statdata.AddFont(new SDrawFont(9, false, false, false, "adobe-helvetica"));
+    const int fonts = statdata.FontCount();
+    SDrawFont* font = statdata.FindFont(9, false);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(statdata.FindFont(9, false), font);
+    EXPECT_EQ(statdata.FontCount(), fonts + 1);
+    EXPECT_EQ(font->Size(), 9);
+    EXPECT_FALSE(font->Bold());
+    EXPECT_FALSE(font->Italic());
+    EXPECT_FALSE(font->HasFamily());
+    EXPECT_NE(font->Info(), nullptr) << font->Name().Text();
+    EXPECT_EQ(std::string(font->Name().Text()), SDrawFont::FirstName(9, false, false, nullptr).Text());
+
+    SDrawFont* bold = statdata.FindFont(9, true);
+    EXPECT_NE(bold, font);
+    EXPECT_TRUE(bold->Bold());
+    EXPECT_EQ(statdata.FindFont(9, true), bold);
+    EXPECT_EQ(statdata.FontCount(), fonts + 2);
+
+    // Threads asking at once for a font nobody has made yet share one.
+    SDrawFont* seen[4] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) threads.emplace_back([&seen, i] { seen[i] = statdata.FindFont(11, true); });
+    for (auto& t : threads) t.join();
+    for (SDrawFont* f : seen) EXPECT_EQ(f, seen[0]);
+    EXPECT_EQ(statdata.FontCount(), fonts + 3);
 }
 
 }  // namespace
