@@ -173,7 +173,7 @@ TEST(HeadlessChild, DrawingDoesNothingAndCallsNoX)
     EXPECT_EQ(w, 0);
     EXPECT_EQ(h, 0);
 
-    SDrawBitmap fromXpm(const_cast<char**>(tinyXpm), 4, 4, false);
+    SDrawBitmap fromXpm(tinyXpm, 4, 4, false);
     EXPECT_EQ(fromXpm.GetPixmap(), 0u);
     EXPECT_EQ(fromXpm.Width(), 0);
     SDrawBitmap empty(nullptr, 10, 10, false);

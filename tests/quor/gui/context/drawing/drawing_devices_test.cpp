@@ -157,6 +157,29 @@ TEST_F(Devices, XpmBitmapTakesTheImageSizeAndColours)
     EXPECT_EQ(g.Map(blue), bwtest::Expect(5, 3, [](int x, int y) { return y == 1 && x >= 1 && x <= 3; }));
 }
 
+// The embedded images' own type, const char* const*, goes in without a cast
+// and gives the same picture as the void* form; so does Create.
+TEST_F(Devices, XpmLinesAsTheyAreMakeTheSameBitmap)
+{
+    SDrawBitmap viaVoid(Xpm(flagXpm), 0, 0, false);
+    SDrawBitmap direct(flagXpm, 0, 0, false);
+    ASSERT_NE(direct.GetPixmap(), 0u);
+    EXPECT_EQ(direct.Width(), 5);
+    EXPECT_EQ(direct.Height(), 3);
+    const std::vector<unsigned long> expected = Read(viaVoid.GetPixmap(), 5, 3).pixels;
+    EXPECT_EQ(Read(direct.GetPixmap(), 5, 3).pixels, expected);
+
+    SDrawBitmap later(nullptr, 0, 0, false);
+    EXPECT_EQ(later.GetPixmap(), 0u);
+    later.Create(flagXpm, 0, 0, true);
+    ASSERT_NE(later.GetPixmap(), 0u);
+    EXPECT_TRUE(later.Flag());
+    EXPECT_EQ(Read(later.GetPixmap(), 5, 3).pixels, expected);
+    char** writable = const_cast<char**>(flagXpm);  // what older callers hold
+    SDrawBitmap fromChars(writable, 0, 0, false);
+    EXPECT_EQ(Read(fromChars.GetPixmap(), 5, 3).pixels, expected);
+}
+
 // A failed XPM leaves a 1 x 1 bitmap without pixmap; a memory device over it
 // makes no graphics context and copying from it draws nothing and raises no
 // X error (the fixture fails on any).
