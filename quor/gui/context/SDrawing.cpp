@@ -481,7 +481,9 @@ void SDrawing::DrawBitmap(SDrawBitmap* bitmap, const Rectangle& r, bool flag, SD
 
 // Copies with the source's graphics context. A source without drawable or
 // context (a bitmap whose XPM failed) copies nothing: a request on drawable 0
-// raises an X error.
+// raises an X error. Nor does a source on another connection than the
+// target: its context cannot be used there, and its pixmap's drawing may
+// still wait in that connection's buffer.
 void SDrawing::DrawMemory(SDrawDevice* source, int x, int y, int sx1, int sy1, int sx2, int sy2)
 {
     if (!source) return;
@@ -493,7 +495,7 @@ void SDrawing::DrawMemory(SDrawDevice* source, int x, int y, int sx1, int sy1, i
     if (w <= 0 || h <= 0 || !Target(d, t, gc)) return;
     Drawable from = source->GetDrawable();
     GC copyGc = source->Get();
-    if (!from || !copyGc) return;
+    if (!from || !copyGc || source->Owner() != d) return;
     XCopyArea(d, from, t, copyGc, sx1, sy1, static_cast<unsigned>(w), static_cast<unsigned>(h), x, y);
 }
 

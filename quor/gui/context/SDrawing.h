@@ -1,7 +1,9 @@
 #pragma once
 // The drawing surface of a control: colours, pen, brush, font, logic and fill
 // settings, and the shape, text, bitmap and image operations on the current
-// device. Every X call goes to CurrentDisplay() and none is made without one.
+// device. Every X call goes to the connection the device was made on (its
+// graphics context and pixmap live there: naming them on another connection
+// is a protocol error), and none is made without one.
 
 #include <X11/Xlib.h>
 
@@ -147,13 +149,14 @@ public:
     static void GetTextDimensions(const char* text, int* width, int* height, SDrawFont* font);
 
 private:
-    // The current display and the device's drawable and graphics context;
-    // false (and nothing may be drawn) when any of them is missing.
+    // The device's connection, drawable and graphics context; false (and
+    // nothing may be drawn) when any of them is missing or the connection has
+    // been let go.
     bool Target(Display*& display, Drawable& target, GC& gc) const
     {
         if (!device) return false;
-        display = CurrentDisplay();
-        if (!display) return false;
+        display = device->Owner();
+        if (!display || !DisplayOpen(display)) return false;
         target = device->GetDrawable();
         gc = device->Get();
         return target != 0 && gc != nullptr;

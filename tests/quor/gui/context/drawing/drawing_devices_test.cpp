@@ -277,6 +277,64 @@ TEST_F(Devices, DoubleBufferingCopiesTheFinishedPictureToTheWindow)
     EXPECT_EQ(Read(window, W, H).At(0, 0), grey);
 }
 
+// A surface draws through the connection its device was made on, whatever
+// display is current when it draws: the device's graphics context lives
+// there, and naming it on another connection is a protocol error (BadGC while
+// its creation still waits in the first connection's buffer). Copies between
+// devices of different connections do nothing.
+TEST_F(Devices, SurfaceDrawsOnTheConnectionOfItsDevice)
+{
+    const int W = 12, H = 6;
+    unsigned long orange = SCOL(255, 128, 0), green = SCOL(0, 255, 0), blue = SCOL(0, 0, 255);
+    Pixmap target = NewPixmap(W, H, 0);
+    auto surface = SurfaceOn(target);
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
+    EXPECT_EQ(memory.Owner(), display);
+    ASSERT_EQ(surface->GetDevice()->Owner(), display);
+
+    // Another connection becomes current (the first one stays held).
+    Display* other = XOpenDisplay(DisplayString(display));
+    ASSERT_NE(other, nullptr);
+    Display* savedDp = dp;
+    dp = display;
+    dps = other;
+    ASSERT_EQ(quor::gui::context::CurrentDisplay(), other);
+    auto foreign = std::make_unique<SDrawBitmap>(nullptr, 4, 4, false);
+    auto foreignMemory = std::make_unique<SDrawMemoryDevice>(nullptr, foreign.get());
+    EXPECT_EQ(foreignMemory->Owner(), other);
+
+    Paint(*surface, orange, Rect(0, 0, 4, H));
+    SDrawDevice* window = surface->GetDevice();
+    surface->SetDevice(&memory);
+    Paint(*surface, green, Rect(0, 0, 4, 4));
+    surface->SetDevice(foreignMemory.get());
+    Paint(*surface, blue, Rect(0, 0, 4, 4));
+    surface->SetDevice(window);
+    surface->DrawMemory(&memory, 4, 0, 0, 0, 4, 4);
+    surface->DrawMemory(foreignMemory.get(), 8, 0, 0, 0, 4, 4);
+    XSync(other, False);
+    dps = display;
+    dp = savedDp;
+
+    bwtest::Grab g = Read(target, W, H);
+    EXPECT_EQ(g.Map(orange), bwtest::Expect(W, H, [](int x, int) { return x < 4; }));
+    EXPECT_EQ(g.Map(green), bwtest::Expect(W, H, [](int x, int y) { return x >= 4 && x < 8 && y < 4; }));
+    EXPECT_EQ(g.Map(0), bwtest::Expect(W, H, [](int x, int y) { return x >= 8 || (x >= 4 && y >= 4); }));
+    // The foreign bitmap got its own drawing, on its own connection.
+    XImage* image = XGetImage(other, foreign->GetPixmap(), 0, 0, 4, 4, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 3, 3), blue);
+    XDestroyImage(image);
+    EXPECT_TRUE(bwtest::XErrors().empty());
+    // Its pixmap and context go back to `other` while that is held.
+    dps = other;
+    foreignMemory.reset();
+    foreign.reset();
+    dps = display;
+    XCloseDisplay(other);
+}
+
 TEST_F(Devices, DrawBitmapDrawsNothing)
 {
     Pixmap target = NewPixmap(6, 6, 0);
