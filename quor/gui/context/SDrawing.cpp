@@ -64,7 +64,7 @@ SDrawing::SDrawing() = default;
 
 SDrawing::SDrawing(quor::gui::SControl* control_, SGlobals* globals_) : control(control_), globals(globals_)
 {
-    device = new SDrawDevice(WindowOf(control_));
+    device = ownDevice = new SDrawDevice(WindowOf(control_));
     SetDefaultColours();
 }
 
@@ -79,9 +79,14 @@ void SDrawing::SetDefaultColours()
     frameColour2 = SCOL(138, 145, 150);
 }
 
+// Only the own device is freed: a memory device swapped in belongs to the
+// control, which frees it itself.
 SDrawing::~SDrawing()
 {
-    delete device;
+    for (SDrawDeviceSwap* swap = swaps; swap; swap = swap->outer) swap->surface = nullptr;
+    swaps = nullptr;
+    delete ownDevice;
+    ownDevice = nullptr;
     device = nullptr;
 }
 
@@ -95,17 +100,42 @@ void SDrawing::SetDevice(SDrawDevice* device_)
     device = device_;
 }
 
+void SDrawing::SetOwnedDevice(SDrawDevice* device_)
+{
+    if (device_ == ownDevice) return;
+    if (device == ownDevice) device = device_;
+    delete ownDevice;
+    ownDevice = device_;
+}
+
 void SDrawing::InitDrawing(quor::gui::SControl* control_, SDrawing*)
 {
-    delete device;
-    device = new SDrawDevice(WindowOf(control_));
+    SetOwnedDevice(new SDrawDevice(WindowOf(control_)));
     control = control_;
 }
 
 void SDrawing::CleanDrawing()
 {
-    delete device;
-    device = nullptr;
+    SetOwnedDevice(nullptr);
+}
+
+SDrawDeviceSwap::SDrawDeviceSwap(SDrawing& surface_, SDrawDevice* device)
+    : surface(&surface_), previous(surface_.GetDevice()), previousOwned(previous == surface_.OwnedDevice()),
+      outer(surface_.swaps)
+{
+    surface_.swaps = this;
+    surface_.SetDevice(device);
+}
+
+SDrawDeviceSwap::~SDrawDeviceSwap()
+{
+    if (!surface) return;
+    for (SDrawDeviceSwap** link = &surface->swaps; *link; link = &(*link)->outer)
+        if (*link == this) {
+            *link = outer;
+            break;
+        }
+    surface->SetDevice(previousOwned ? surface->OwnedDevice() : previous);
 }
 
 // ---- colours

@@ -28,7 +28,13 @@ class SDrawFont;
 class SDrawBitmap;
 class SDrawBitmapMask;
 class SDrawImage;
+class SDrawDeviceSwap;
 
+// Devices: the surface owns one device, its window device (made by the
+// constructor with a control and by InitDrawing, or handed over with
+// SetOwnedDevice), and frees it exactly once. It may draw on another device
+// for a while (a memory device, for flicker-free painting): SetDevice, or
+// better an SDrawDeviceSwap, only borrows that one and never frees it.
 class SDrawing {
 public:
     typedef quor::math::geom::Point<int, 2> Point;
@@ -42,9 +48,15 @@ public:
 
     // Virtual operations, in slot order.
     virtual ~SDrawing();
+    // The device drawn on now: the own device or a borrowed one.
     virtual SDrawDevice* GetDevice();
+    // Draws on `device` from now on without taking it over (null: nowhere).
     virtual void SetDevice(SDrawDevice* device);
+    // Frees the own device and makes a new window device on the control's
+    // window the own one; it becomes current unless a borrowed device is.
     virtual void InitDrawing(quor::gui::SControl* control, SDrawing* other);
+    // Frees the own device; the surface then has none (a borrowed device
+    // being drawn on stays current).
     virtual void CleanDrawing();
     virtual void SetColours(SPixel bg, SPixel bgAlternate, SPixel parentBg, SPixel fg, SPixel fgAlternate, SPixel text,
                             SPixel textAlternate);
@@ -131,6 +143,11 @@ public:
                             SDrawBitmapMask* mask);
     virtual void DrawImage(SDrawImage* image, const Rectangle& source, const Rectangle& target);
 
+    // Takes `device` over as the own device, freeing the previous own one;
+    // it becomes current unless a borrowed device is.
+    void SetOwnedDevice(SDrawDevice* device);
+    SDrawDevice* OwnedDevice() const { return ownDevice; }
+
     // Pens, brushes, fonts and text colours.
     void SetPen(SDrawPen* pen);
     void SetBrush(SDrawBrush* brush);
@@ -165,7 +182,12 @@ private:
     void SetArcMode(int mode);
     void Arc(bool fill, int x1, int y1, int x2, int y2, int angle, int extent);
 
+    friend class SDrawDeviceSwap;
+
     SDrawDevice* device = nullptr;
+    SDrawDevice* ownDevice = nullptr;
+    // The innermost swap in progress; swaps outlived by the surface are told.
+    SDrawDeviceSwap* swaps = nullptr;
     quor::gui::SControl* control = nullptr;
     SGlobals* globals = nullptr;
     SDrawFont* font = nullptr;
@@ -187,6 +209,36 @@ private:
     int previousFillMode = 0;
     int fillStyle = 0;
     int logic = 15;
+};
+
+// Draws on another device for one scope: installs `device` on the surface,
+// borrowed, and puts the previous device back when the scope ends.
+//     {
+//         SDrawDeviceSwap swap(*drawing, memoryDevice);
+//         ... draw into the bitmap ...
+//     }
+//     drawing->DrawMemory(memoryDevice, x, y, area);
+// Swaps nest (end them in reverse order). If the previous device was the
+// surface's own, the own device current at the end goes back (InitDrawing may
+// have replaced it); if the surface is destroyed first, the swap ends without
+// touching it. The borrowed device must outlive the swap.
+class SDrawDeviceSwap {
+public:
+    SDrawDeviceSwap(SDrawing& surface, SDrawDevice* device);
+    ~SDrawDeviceSwap();
+    SDrawDeviceSwap(const SDrawDeviceSwap&) = delete;
+    SDrawDeviceSwap& operator=(const SDrawDeviceSwap&) = delete;
+
+    // Null once the surface has been destroyed.
+    SDrawing* Surface() const { return surface; }
+
+private:
+    friend class SDrawing;
+
+    SDrawing* surface;
+    SDrawDevice* previous;
+    bool previousOwned;
+    SDrawDeviceSwap* outer;
 };
 
 }  // namespace context

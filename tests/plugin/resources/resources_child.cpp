@@ -128,8 +128,7 @@ TEST(HeadlessChild, DrawingDoesNothingAndCallsNoX)
     EXPECT_EQ(surface.GetBackgroundColour(), 0);
     EXPECT_EQ(surface.GetForegroundColour(), 0);
     surface.InitDrawing(nullptr, nullptr);
-    delete surface.GetDevice();
-    surface.SetDevice(new SDrawDevice(12345));
+    surface.SetOwnedDevice(new SDrawDevice(12345));
     EXPECT_EQ(surface.GetDevice()->Get(), nullptr);
 
     SDrawPen pen(1, 1, true);

@@ -19,6 +19,7 @@ using quor::gui::SCOL;
 using quor::gui::context::SDrawBitmap;
 using quor::gui::context::SDrawBrush;
 using quor::gui::context::SDrawDevice;
+using quor::gui::context::SDrawDeviceSwap;
 using quor::gui::context::SDrawImage;
 using quor::gui::context::SDrawing;
 using quor::gui::context::SDrawMemoryDevice;
@@ -243,10 +244,12 @@ TEST_F(Devices, DoubleBufferingCopiesTheFinishedPictureToTheWindow)
     SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
 
     SDrawDevice* windowDevice = surface->GetDevice();
-    surface->SetDevice(&memory);
-    Paint(*surface, orange, Rect(0, 0, 20, 10));
-    Paint(*surface, green, Rect(5, 2, 10, 4));
-    surface->SetDevice(windowDevice);
+    {
+        SDrawDeviceSwap swap(*surface, &memory);
+        Paint(*surface, orange, Rect(0, 0, 20, 10));
+        Paint(*surface, green, Rect(5, 2, 10, 4));
+    }
+    EXPECT_EQ(surface->GetDevice(), windowDevice);
     // Nothing reached the window yet.
     EXPECT_EQ(Read(window, W, H).Map(grey), bwtest::Expect(W, H, [](int, int) { return true; }));
 
@@ -333,6 +336,107 @@ TEST_F(Devices, SurfaceDrawsOnTheConnectionOfItsDevice)
     foreign.reset();
     dps = display;
     XCloseDisplay(other);
+}
+
+// Devices that count their own destruction.
+template <typename Base>
+struct Counted : Base {
+    template <typename... Args>
+    explicit Counted(int* freed_, Args... args) : Base(args...), freed(freed_)
+    {
+    }
+    ~Counted() override { ++*freed; }
+    int* freed;
+};
+
+// A control goes while its surface draws into a memory device: the surface
+// frees its own window device, once, and never the borrowed memory device,
+// which its owner frees later, also once (a second free would also stop an
+// AddressSanitizer run).
+TEST_F(Devices, SurfaceDestroyedMidSwapFreesEachDeviceOnce)
+{
+    unsigned long green = SCOL(0, 255, 0);
+    Pixmap target = NewPixmap(4, 4, 0);
+    int windowFreed = 0, memoryFreed = 0;
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    auto* surface = new SDrawing();
+    surface->SetOwnedDevice(new Counted<SDrawDevice>(&windowFreed, static_cast<int>(target)));
+    {
+        Counted<SDrawMemoryDevice> memory(&memoryFreed, surface->GetDevice(), &bitmap);
+        {
+            SDrawDeviceSwap swap(*surface, &memory);
+            EXPECT_EQ(swap.Surface(), surface);
+            EXPECT_EQ(surface->GetDevice(), &memory);
+            Paint(*surface, green, Rect(0, 0, 4, 4));
+            delete surface;
+            EXPECT_EQ(windowFreed, 1);
+            EXPECT_EQ(memoryFreed, 0);
+            EXPECT_EQ(swap.Surface(), nullptr);
+        }
+        EXPECT_EQ(memoryFreed, 0);
+        EXPECT_EQ(Read(bitmap.GetPixmap(), 4, 4).At(3, 3), green);
+    }
+    EXPECT_EQ(memoryFreed, 1);
+    EXPECT_EQ(windowFreed, 1);
+    EXPECT_EQ(Read(target, 4, 4).At(3, 3), 0u);
+}
+
+TEST_F(Devices, SwapsNestAndGiveBackTheOwnDeviceOfTheMoment)
+{
+    Pixmap first = NewPixmap(4, 4, 0), second = NewPixmap(4, 4, 0);
+    int ownFreed = 0, borrowedFreed = 0;
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    SDrawMemoryDevice a(nullptr, &bitmap), b(nullptr, &bitmap);
+    SDrawing surface;
+    auto* own = new Counted<SDrawDevice>(&ownFreed, static_cast<int>(first));
+    surface.SetOwnedDevice(own);
+    EXPECT_EQ(surface.GetDevice(), own);
+    EXPECT_EQ(surface.OwnedDevice(), own);
+    {
+        SDrawDeviceSwap outer(surface, &a);
+        {
+            SDrawDeviceSwap inner(surface, &b);
+            EXPECT_EQ(surface.GetDevice(), &b);
+        }
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    EXPECT_EQ(surface.GetDevice(), own);
+
+    // The window is made again mid-swap: the new window device comes back.
+    WindowedControl control(second);
+    {
+        SDrawDeviceSwap swap(surface, &a);
+        surface.InitDrawing(&control, nullptr);
+        EXPECT_EQ(ownFreed, 1);
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    ASSERT_NE(surface.GetDevice(), nullptr);
+    EXPECT_EQ(surface.GetDevice(), surface.OwnedDevice());
+    EXPECT_EQ(surface.GetDevice()->GetDrawable(), second);
+    // ... or goes mid-swap: none comes back.
+    {
+        SDrawDeviceSwap swap(surface, &a);
+        surface.CleanDrawing();
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    EXPECT_EQ(surface.GetDevice(), nullptr);
+    EXPECT_EQ(surface.OwnedDevice(), nullptr);
+
+    // SetDevice borrows, SetOwnedDevice takes over and frees the one before.
+    auto* lent = new Counted<SDrawDevice>(&borrowedFreed, static_cast<int>(first));
+    {
+        SDrawing borrower;
+        borrower.SetDevice(lent);
+        auto* replaced = new Counted<SDrawDevice>(&ownFreed, static_cast<int>(first));
+        borrower.SetOwnedDevice(replaced);
+        EXPECT_EQ(borrower.GetDevice(), lent);
+        borrower.SetOwnedDevice(replaced);
+        borrower.SetOwnedDevice(new SDrawDevice(static_cast<int>(second)));
+        EXPECT_EQ(ownFreed, 2);
+    }
+    EXPECT_EQ(borrowedFreed, 0);
+    delete lent;
+    EXPECT_EQ(borrowedFreed, 1);
 }
 
 TEST_F(Devices, DrawBitmapDrawsNothing)

@@ -433,8 +433,7 @@ TEST_F(Background, TwoCallsAddOnePenAndOneBrush)
     SGlobals globals;
     SDrawing surface(nullptr, &globals);
     Pixmap pixmap = NewPixmap(16, 16, black);
-    delete surface.GetDevice();
-    surface.SetDevice(new SDrawDevice(static_cast<int>(pixmap)));
+    surface.SetOwnedDevice(new SDrawDevice(static_cast<int>(pixmap)));
     // A colour no other test uses, so the lists really grow.
     SPixel odd = SCOL(3, 141, 59);
     SPixel parent = SCOL(59, 3, 141);
@@ -464,8 +463,7 @@ TEST_F(Background, TableColoursSelectThePixelOverload)
     SGlobals globals;
     SDrawing surface(nullptr, &globals);
     Pixmap pixmap = NewPixmap(8, 4, black);
-    delete surface.GetDevice();
-    surface.SetDevice(new SDrawDevice(static_cast<int>(pixmap)));
+    surface.SetOwnedDevice(new SDrawDevice(static_cast<int>(pixmap)));
     surface.SetColours(statdata.Colour(24), statdata.Colour(25), statdata.Colour(26), statdata.Colour(0),
                        statdata.Colour(1), statdata.Colour(0), statdata.Colour(1));
     surface.SetBackgroundColour(statdata.Colour(4));

@@ -160,7 +160,7 @@ protected:
     std::unique_ptr<quor::gui::context::SDrawing> SurfaceOn(Drawable d)
     {
         auto s = std::make_unique<quor::gui::context::SDrawing>();
-        s->SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(d)));
+        s->SetOwnedDevice(new quor::gui::context::SDrawDevice(static_cast<int>(d)));
         return s;
     }
 

@@ -73,7 +73,7 @@ protected:
         pixmap = XCreatePixmap(display, DefaultRootWindow(display), kWidth, kHeight,
                                DefaultDepth(display, DefaultScreen(display)));
         drawing = new quor::gui::context::SDrawing();
-        drawing->SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(pixmap)));
+        drawing->SetOwnedDevice(new quor::gui::context::SDrawDevice(static_cast<int>(pixmap)));
         Clear(kBlack);
         SetForeground(kWhite);
     }
