@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         Canvas::SetUp();
-        if (IsSkipped()) return;
+        if (HasFatalFailure()) return;
         font = new SDrawFont(10, false, false, false, nullptr);
         ASSERT_NE(font->Info(), nullptr) << font->Name().Text();
         drawing->SetFont(font);
