@@ -28,7 +28,10 @@ public:
     bool Add(quor::gui::context::SPixel pixel);
     int Count() const { return count; }
     // Entry i is colour index i; 0 (black) for an index that was never filled.
-    quor::gui::context::SPixel operator[](int index) const { return index >= 0 && index < count && index < Capacity ? values[index] : 0u; }
+    quor::gui::context::SPixel operator[](int index) const
+    {
+        return index >= 0 && index < count && index < Capacity ? values[index] : 0u;
+    }
 
 private:
     quor::gui::context::SPixel values[Capacity] = {};
@@ -70,7 +73,10 @@ public:
     // Colour index 0..28 as a pixel value; black (0) before the table is
     // filled. The table is read only once complete, so drawing threads never
     // see it half written.
-    quor::gui::context::SPixel Colour(int index) const { return coloursLoaded.load(std::memory_order_acquire) ? colours[index] : 0u; }
+    quor::gui::context::SPixel Colour(int index) const
+    {
+        return coloursLoaded.load(std::memory_order_acquire) ? colours[index] : 0u;
+    }
 
     // Set once the colour table is complete; it never changes after.
     std::atomic<bool> coloursLoaded{false};
