@@ -2,6 +2,7 @@
 
 #include "plugin/SStaticData.h"
 #include "quor/system/SSystemData.h"
+#include "quor/threading/SMutexOS.h"
 
 Display* dp = nullptr;
 Display* dps = nullptr;
@@ -23,6 +24,10 @@ void AdoptHostDisplay(Display* host)
     Display* expected = nullptr;
     __atomic_compare_exchange_n(&dp, &expected, host, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
     if (!host) return;
+    // Hosts may open editors from several threads at once: the monitor
+    // layout and the colour table are gathered by one of them.
+    static quor::threading::SMutexOS gathering;
+    quor::threading::SMutexLock hold(gathering);
     sd.getDisplayInfos();
     if (!statdata.coloursLoaded) statdata.AddColours();
 }

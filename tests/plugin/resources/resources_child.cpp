@@ -266,6 +266,7 @@ TEST(LateColoursChild, FirstDisplayAdoptedLateFillsTheColourTableOnce)
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(CurrentDisplay(), host);
+    EXPECT_NE(sd.DisplayInfo(), nullptr);
     ASSERT_TRUE(statdata.coloursLoaded);
     ASSERT_EQ(statdata.colours.Count(), 29);
     // Entry i is colour i: fills racing each other would interleave entries.
