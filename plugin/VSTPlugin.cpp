@@ -71,21 +71,20 @@ VSTPlugin::~VSTPlugin() = default;
 
 // ---------------------------------------------------------------------------
 // Parameters and update requests: any thread (host, editor, audio). Posting
-// takes only the plug-in lock, around one flag read.
+// takes no lock and never waits: it passes the editor gate, which closing the
+// editor shuts and waits on.
 // ---------------------------------------------------------------------------
 
 void VSTPlugin::PostUpdate(VstInt32 index)
 {
     SPluginEditor* e = PluginEditor();
-    if (!e || EditorClosed()) return;
-    e->postUpdateIndexed(index);
+    if (e) editorGate.Through([e, index] { e->postUpdateIndexed(index); });
 }
 
 void VSTPlugin::PostFullUpdate()
 {
     SPluginEditor* e = PluginEditor();
-    if (!e || EditorClosed()) return;
-    e->postUpdate();
+    if (e) editorGate.Through([e] { e->postUpdate(); });
 }
 
 void VSTPlugin::AsIn(void* plugin, int32_t active)
@@ -132,8 +131,7 @@ float VSTPlugin::LinearThreshold()
 }
 
 // ---------------------------------------------------------------------------
-// Audio thread, never blocks: no allocation, no system call; the plug-in lock
-// is the only wait, and only while an editor window is open.
+// Audio thread, never blocks: no allocation, no system call, no lock.
 // ---------------------------------------------------------------------------
 
 VstInt32 VSTPlugin::processEvents(VstEvents* events)
@@ -191,6 +189,10 @@ void VSTPlugin::midiPostProcess()
 void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate)
 {
     if (Suspended()) return;
+    // The block's own requests pass the editor gate by its lane. The lane
+    // ends before the events go to the host: closing the editor waits for
+    // the lane, and the host may hold its own locks while it closes.
+    editorGate.EnterLane();
     midiInProcess();
     // A host that hands over no buffers gets an inactive block, not a crash.
     const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
@@ -205,6 +207,7 @@ void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool
     else
         detector.Replace(inputs, outputs, block);
     detector.Report();
+    editorGate.LeaveLane();
     midiPostProcess();
 }
 

@@ -69,8 +69,8 @@ protected:
         VstEvent* events[RingCapacity];
     };
 
-    // Both post only while an editor exists and its window is open; the
-    // editor call is made outside the plug-in lock.
+    // Both post only while an editor exists and its window is open; neither
+    // takes a lock nor waits.
     void PostUpdate(VstInt32 index);
     void PostFullUpdate();
     void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);

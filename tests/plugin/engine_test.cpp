@@ -372,3 +372,19 @@ TEST(EngineDirectory, FirstResumeKeepsTheNameAndDirectory)
         EXPECT_STREQ(plugin.PluginDirectory()->Text(), path == longPath.c_str() || !path ? "" : "/opt/vst/");
     }
 }
+
+namespace {
+
+// Writes a load result while it is constructed, as host recognition does.
+class ReportingPlugin : public VSTPlugin {
+public:
+    ReportingPlugin(audioMasterCallback host, int& result) : VSTPlugin(host, result) { result = 3; }
+};
+
+}  // namespace
+
+TEST(EngineDoubles, AResultWrittenDuringConstructionStays)
+{
+    bwtest::EnginePluginOf<ReportingPlugin> plugin;
+    EXPECT_EQ(plugin.result, 3);
+}

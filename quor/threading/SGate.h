@@ -1,0 +1,94 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+namespace quor {
+namespace threading {
+
+// A gate that threads pass without a lock and without waiting, and that its
+// keeper closes with a guarantee: once Close() returns, no pass that found the
+// gate open is still under way, and no pass finds it open until Open().
+//
+// Two ways through. The lane is for the one thread that runs the audio
+// blocks: it marks the lane for a whole block with plain stores and then
+// passes as often as it likes with a plain load, no atomic read-modify-write
+// and no fence (a locked instruction costs more than a whole block's copy on
+// some machines). Every other thread passes through a counter.
+//
+// Why Close() can trust what it sees. Both ways are the store-then-load
+// pattern: a passer stores its mark and then loads `closed`; Close stores
+// `closed` and then loads the marks. Unless both sides keep their store ahead
+// of their load, both loads can see the old values: the passer goes in and
+// Close does not wait for it. The counter keeps its order by sequential
+// consistency (a locked add on x86). The lane keeps it with an asymmetric
+// barrier: Close asks the kernel (membarrier) to put a full barrier into every
+// running thread of the process; a thread's mark then is either visible to
+// Close, which waits for its end, or comes after that barrier, so its loads
+// see `closed` set. Where the kernel has no such barrier, the lane falls back
+// to a full fence after its mark. The release on leaving makes what was done
+// inside visible to Close.
+class SGate {
+public:
+    // The first gate of the process registers for the kernel's barrier.
+    SGate();
+    SGate(const SGate&) = delete;
+    SGate& operator=(const SGate&) = delete;
+
+    // --- the lane: one thread at a time, between EnterLane and LeaveLane ---
+    void EnterLane()
+    {
+        lane.store(Self(), std::memory_order_relaxed);
+        if (HeavyBarrierRegistered())
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+        else
+            std::atomic_thread_fence(std::memory_order_seq_cst);
+    }
+    void LeaveLane()
+    {
+        laneBlocks.store(laneBlocks.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+        lane.store(0, std::memory_order_release);
+    }
+
+    // --- any thread: calls pass() when the gate is open ---
+    template <class Pass>
+    void Through(Pass&& pass)
+    {
+        const uintptr_t owner = lane.load(std::memory_order_relaxed);
+        if (owner != 0 && owner == Self()) {
+            if (!closed.load(std::memory_order_relaxed)) pass();
+            return;
+        }
+        inside.fetch_add(1, std::memory_order_seq_cst);
+        if (!closed.load(std::memory_order_seq_cst)) pass();
+        inside.fetch_sub(1, std::memory_order_release);
+    }
+
+    // --- the keeper: Open and Close are serialised by the caller, and never
+    // called from inside a pass or from the lane ---
+    void Open();
+    // Waits (yielding, never on a lock) until no pass is under way.
+    void Close();
+    bool IsClosed() const { return closed.load(std::memory_order_seq_cst); }
+
+private:
+    // Tells threads apart without a call: the thread pointer (what
+    // pthread_self returns on this platform) is distinct for every live
+    // thread and never 0.
+    static uintptr_t Self() { return reinterpret_cast<uintptr_t>(__builtin_thread_pointer()); }
+    static bool HeavyBarrierRegistered() { return heavyBarrier.load(std::memory_order_relaxed); }
+    // Registers once per process; true when the barrier can be used.
+    static bool RegisterHeavyBarrier();
+
+    // The lane's thread while it is in a block, else 0; and the blocks it
+    // finished, so that Close waits for the block under way and not for a
+    // gap between blocks that a thread rendering flat out may never leave.
+    std::atomic<uintptr_t> lane{0};
+    std::atomic<uint32_t> laneBlocks{0};
+    std::atomic<int32_t> inside{0};
+    std::atomic<bool> closed{true};
+    // Set once, when the process has registered for the kernel's barrier.
+    static std::atomic<bool> heavyBarrier;
+};
+
+}  // namespace threading
+}  // namespace quor
