@@ -32,6 +32,9 @@ inline float Rounded(float value)
 #endif
 }
 
+// The threshold parameter for a threshold in whole dB.
+inline float ThresholdParameter(int32_t db) { return static_cast<float>(-0.01 * db); }
+
 // Kind 1 note on ... 7 pitch bend; 0 for system messages.
 int32_t KindOf(const VstMidiEvent& e)
 {
@@ -52,7 +55,7 @@ int32_t KindOf(const VstMidiEvent& e)
 }  // namespace
 
 VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
-    : SPlugin(audioMaster, result), lastThresholdParameter(std::numeric_limits<float>::quiet_NaN())
+    : SPlugin(audioMaster, result)
 {
     for (VSTPluginProgram& p : programs) {
         memset(p.name, 0, sizeof p.name);
@@ -114,7 +117,7 @@ void VSTPlugin::setParameter(VstInt32 index, float value)
 float VSTPlugin::getParameter(VstInt32 index)
 {
     const VSTPluginProgram& p = programs[curProgram];
-    if (index == 0) return static_cast<float>(-0.01 * p.threshold.load(std::memory_order_relaxed));
+    if (index == 0) return ThresholdParameter(p.threshold.load(std::memory_order_relaxed));
     if (index >= 1 && index <= 7)
         return (p.kinds.load(std::memory_order_relaxed) >> (index - 1)) & 1 ? 1.0f : 0.0f;
     return 0.0f;
@@ -122,9 +125,12 @@ float VSTPlugin::getParameter(VstInt32 index)
 
 float VSTPlugin::LinearThreshold()
 {
-    const float parameter = Rounded(getParameter(0));
-    if (parameter != lastThresholdParameter) {
-        lastThresholdParameter = parameter;
+    // Compared as the stored whole number: converting and comparing floats
+    // first cost a noticeable part of a short block.
+    const int32_t db = programs[curProgram].threshold.load(std::memory_order_relaxed);
+    if (db != lastThresholdDb) {
+        lastThresholdDb = db;
+        const float parameter = Rounded(ThresholdParameter(db));
         lastLinearThreshold = Rounded(static_cast<float>(std::pow(10.0, Rounded(-5.0f * parameter))));
     }
     return lastLinearThreshold;
@@ -150,8 +156,9 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
 
 void VSTPlugin::midiInProcess()
 {
-    setParameter(UpdateMidiQuiet, 0.0f);
-    setParameter(UpdateMidiQuietAlong, 0.0f);
+    // What setParameter does for these indices, without its checks.
+    PostUpdate(UpdateMidiQuiet);
+    PostUpdate(UpdateMidiQuietAlong);
     if (input.count == 0) return;
     bool active = false;
     while (input.count > 0) {
@@ -166,8 +173,8 @@ void VSTPlugin::midiInProcess()
             ++thru.count;
         }
     }
-    setParameter(UpdateMidiQuiet + (active ? 1 : 0), 0.0f);
-    setParameter(UpdateMidiQuietAlong + (active ? 1 : 0), 0.0f);
+    PostUpdate(UpdateMidiQuiet + (active ? 1 : 0));
+    PostUpdate(UpdateMidiQuietAlong + (active ? 1 : 0));
 }
 
 void VSTPlugin::midiPostProcess()

@@ -84,7 +84,8 @@ protected:
     VstMidiEvent outgoingStorage[RingCapacity];
     MidiRing input;
     MidiRing thru;
-    // The threshold is recomputed only when its parameter changes.
-    float lastThresholdParameter;
+    // The linear threshold is recomputed only when the stored threshold
+    // changes (no stored value is below -100 dB, so the first block computes).
+    int32_t lastThresholdDb = INT32_MIN;
     float lastLinearThreshold = 0.0f;
 };
