@@ -1,6 +1,14 @@
 #pragma once
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
+
+#if defined(__has_builtin)
+#if __has_builtin(__builtin_thread_pointer)
+#define BW_HAS_THREAD_POINTER 1
+#endif
+#endif
 
 namespace quor {
 namespace threading {
@@ -71,10 +79,17 @@ public:
     bool IsClosed() const { return closed.load(std::memory_order_seq_cst); }
 
 private:
-    // Tells threads apart without a call: the thread pointer (what
-    // pthread_self returns on this platform) is distinct for every live
+    // Tells threads apart, where the compiler can, without a call: the thread
+    // pointer (what pthread_self returns here) is distinct for every live
     // thread and never 0.
-    static uintptr_t Self() { return reinterpret_cast<uintptr_t>(__builtin_thread_pointer()); }
+    static uintptr_t Self()
+    {
+#if defined(BW_HAS_THREAD_POINTER)
+        return reinterpret_cast<uintptr_t>(__builtin_thread_pointer());
+#else
+        return static_cast<uintptr_t>(pthread_self());
+#endif
+    }
     static bool HeavyBarrierRegistered() { return heavyBarrier.load(std::memory_order_relaxed); }
     // Registers once per process; true when the barrier can be used.
     static bool RegisterHeavyBarrier();
