@@ -36,7 +36,7 @@ void SPluginEditor::idle()
     if (!IsOpen()) return;
     if (mailbox.TakeFull())
         update();
-    else if (mailbox.TakePending())
+    else
         updateIndexed();
 }
 

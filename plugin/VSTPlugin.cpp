@@ -78,7 +78,9 @@ VSTPlugin::~VSTPlugin() = default;
 // editor shuts and waits on.
 // ---------------------------------------------------------------------------
 
-void VSTPlugin::PostUpdate(VstInt32 index)
+// Inline: every call and every register it saves is a store, and a short
+// block's cost is mostly its stores.
+inline void VSTPlugin::PostUpdate(VstInt32 index)
 {
     SPluginEditor* e = PluginEditor();
     if (e) editorGate.Through([e, index] { e->postUpdateIndexed(index); });
@@ -154,12 +156,18 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
     return 0;
 }
 
-void VSTPlugin::midiInProcess()
+void VSTPlugin::midiInProcess() { BeginBlockMidi(); }
+
+inline void VSTPlugin::BeginBlockMidi()
 {
     // What setParameter does for these indices, without its checks.
     PostUpdate(UpdateMidiQuiet);
     PostUpdate(UpdateMidiQuietAlong);
-    if (input.count == 0) return;
+    if (input.count > 0) TakeInputEvents();
+}
+
+void VSTPlugin::TakeInputEvents()
+{
     bool active = false;
     while (input.count > 0) {
         const VstMidiEvent& e = input.events[input.read];
@@ -200,15 +208,11 @@ void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool
     // ends before the events go to the host: closing the editor waits for
     // the lane, and the host may hold its own locks while it closes.
     editorGate.EnterLane();
-    midiInProcess();
+    BeginBlockMidi();
     // A host that hands over no buffers gets an inactive block, not a crash.
     const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
     block.frames = buffers && sampleFrames > 0 ? sampleFrames : 0;
-    block.channels = 2;
     block.threshold = LinearThreshold();
-    block.startResult = 0;
-    block.activeValue = 1;
-    detector.result = 0;
     if (accumulate)
         detector.Accumulate(inputs, outputs, block);
     else

@@ -74,11 +74,16 @@ protected:
     void PostUpdate(VstInt32 index);
     void PostFullUpdate();
     void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
+    // midiInProcess: the block's first requests, then the waiting events.
+    void BeginBlockMidi();
+    void TakeInputEvents();
     float LinearThreshold();
 
     VSTPluginProgram programs[1];
     quor::audio::analysis::SActivityBlockChecker<float> detector;
-    quor::audio::analysis::SActivityBlock<float> block{};
+    // Channel count, starting result and active value never change; the
+    // frames and the threshold are rewritten for each block.
+    quor::audio::analysis::SActivityBlock<float> block{0, 2, 0.0f, 0, 1};
     quor::audio::analysis::SActivityCallback callback = AsIn;
     OutgoingEvents outgoing{};
     VstMidiEvent outgoingStorage[RingCapacity];

@@ -41,10 +41,10 @@ void SGate::Close()
 #if defined(__NR_membarrier)
     if (RegisterHeavyBarrier()) syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0);
 #endif
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    const uint32_t finished = laneBlocks.load(std::memory_order_acquire);
-    while (lane.load(std::memory_order_acquire) != 0 && laneBlocks.load(std::memory_order_acquire) == finished)
-        std::this_thread::yield();
+    FullFence();
+    const uint32_t state = laneState.load(std::memory_order_acquire);
+    if (state & 1)
+        while (laneState.load(std::memory_order_acquire) == state) std::this_thread::yield();
     while (inside.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
 }
 

@@ -18,9 +18,9 @@ namespace threading {
 // gate open is still under way, and no pass finds it open until Open().
 //
 // Two ways through. The lane is for the one thread that runs the audio
-// blocks: it marks the lane for a whole block with plain stores and then
-// passes as often as it likes with a plain load, no atomic read-modify-write
-// and no fence (a locked instruction costs more than a whole block's copy on
+// blocks: it marks the lane for a whole block with a plain store and then
+// passes as often as it likes with plain loads, no atomic read-modify-write
+// and no fence (a locked instruction costs as much as a 512-frame copy on
 // some machines). Every other thread passes through a counter.
 //
 // Why Close() can trust what it sees. Both ways are the store-then-load
@@ -45,24 +45,26 @@ public:
     // --- the lane: one thread at a time, between EnterLane and LeaveLane ---
     void EnterLane()
     {
-        lane.store(Self(), std::memory_order_relaxed);
+        const uintptr_t self = Self();
+        if (laneOwner.load(std::memory_order_relaxed) != self) laneOwner.store(self, std::memory_order_relaxed);
+        laneState.store(laneState.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         if (HeavyBarrierRegistered())
             std::atomic_signal_fence(std::memory_order_seq_cst);
         else
-            std::atomic_thread_fence(std::memory_order_seq_cst);
+            FullFence();
     }
     void LeaveLane()
     {
-        laneBlocks.store(laneBlocks.load(std::memory_order_relaxed) + 1, std::memory_order_release);
-        lane.store(0, std::memory_order_release);
+        laneState.store(laneState.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
 
     // --- any thread: calls pass() when the gate is open ---
     template <class Pass>
     void Through(Pass&& pass)
     {
-        const uintptr_t owner = lane.load(std::memory_order_relaxed);
-        if (owner != 0 && owner == Self()) {
+        // The state first: a thread that sees another's block under way then
+        // also sees that other thread as the owner (release on entering).
+        if ((laneState.load(std::memory_order_acquire) & 1) && laneOwner.load(std::memory_order_relaxed) == Self()) {
             if (!closed.load(std::memory_order_relaxed)) pass();
             return;
         }
@@ -94,11 +96,25 @@ private:
     // Registers once per process; true when the barrier can be used.
     static bool RegisterHeavyBarrier();
 
-    // The lane's thread while it is in a block, else 0; and the blocks it
-    // finished, so that Close waits for the block under way and not for a
-    // gap between blocks that a thread rendering flat out may never leave.
-    std::atomic<uintptr_t> lane{0};
-    std::atomic<uint32_t> laneBlocks{0};
+    // ThreadSanitizer does not model fences: there a locked instruction
+    // stands in (which is a full barrier on x86).
+    static void FullFence()
+    {
+#if defined(__SANITIZE_THREAD__)
+        static std::atomic<int> stand;
+        stand.fetch_add(0, std::memory_order_seq_cst);
+#else
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+#endif
+    }
+
+    // The thread that last used the lane, and the lane's state: odd while it
+    // is in a block. Close waits for the block under way to end, not for a
+    // gap between blocks, which a thread rendering flat out may hardly ever
+    // leave. Each is stored by the lane's thread only, and the owner only
+    // when another thread takes over the lane.
+    std::atomic<uintptr_t> laneOwner{0};
+    std::atomic<uint32_t> laneState{0};
     std::atomic<int32_t> inside{0};
     std::atomic<bool> closed{true};
     // Set once, when the process has registered for the kernel's barrier.
