@@ -139,7 +139,6 @@ Outcome Instances(Context& c)
         std::string why;
         if (!Open(*hosts.back(), o, why)) return Fail(Format("instance %d: %s", i + 1, why.c_str()));
     }
-    const int tasksOpen = CountTasks();
     c.Step("%d instances processing on their own threads", o.instances);
     std::vector<Findings> findings(hosts.size());
     std::vector<std::thread> threads;
@@ -168,8 +167,8 @@ Outcome Instances(Context& c)
     for (Findings& f : findings)
         if (!f.Empty()) all.Add(f.Text());
     const std::string figure = Format("%d instances open at once, each on its own thread for %d blocks of 512 "
-                                      "(%.0f blocks/s in all); %d threads while open",
-                                      o.instances, o.blocks, o.instances * o.blocks / seconds, tasksOpen);
+                                      "(%.0f blocks/s in all)",
+                                      o.instances, o.blocks, o.instances * o.blocks / seconds);
     return all.Empty() ? Pass(figure) : Fail(all.Text() + "; " + figure);
 }
 
