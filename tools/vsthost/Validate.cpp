@@ -43,6 +43,7 @@ std::string Format(const char* format, ...)
 void Context::Step(const char* format, ...)
 {
     if (!progress) return;
+    memcpy(progress->previous, progress->step, sizeof progress->previous);
     va_list args;
     va_start(args, format);
     vsnprintf(progress->step, sizeof progress->step, format, args);
@@ -293,8 +294,9 @@ Outcome RunInChild(const CheckDef& def, const Options& options, std::string& log
         usleep(20000);
     }
     Outcome result;
-    const std::string step = shared->progress.step;
-    const std::string at = step.empty() ? "" : " (last step: " + step + ")";
+    const std::string step = shared->progress.step, previous = shared->progress.previous;
+    const std::string at = step.empty() ? ""
+                                        : " (last step: " + step + (previous.empty() ? "" : "; before it: " + previous) + ")";
     if (!finished) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);

@@ -687,6 +687,26 @@ const OpcodeRule Rules[] = {
     {effBeginLoadProgram, "effBeginLoadProgram", Arg::Buffer, 64, 0, nullptr},
 };
 
+// Opcode names of the interface (2.4 adds the last three).
+const char* const OpcodeNames[] = {
+    "effOpen", "effClose", "effSetProgram", "effGetProgram", "effSetProgramName", "effGetProgramName",
+    "effGetParamLabel", "effGetParamDisplay", "effGetParamName", "effGetVu", "effSetSampleRate", "effSetBlockSize",
+    "effMainsChanged", "effEditGetRect", "effEditOpen", "effEditClose", "effEditDraw", "effEditMouse", "effEditKey",
+    "effEditIdle", "effEditTop", "effEditSleep", "effIdentify", "effGetChunk", "effSetChunk", "effProcessEvents",
+    "effCanBeAutomated", "effString2Parameter", "effGetNumProgramCategories", "effGetProgramNameIndexed",
+    "effCopyProgram", "effConnectInput", "effConnectOutput", "effGetInputProperties", "effGetOutputProperties",
+    "effGetPlugCategory", "effGetCurrentPosition", "effGetDestinationBuffer", "effOfflineNotify", "effOfflinePrepare",
+    "effOfflineRun", "effProcessVarIo", "effSetSpeakerArrangement", "effSetBlockSizeAndSampleRate", "effSetBypass",
+    "effGetEffectName", "effGetErrorText", "effGetVendorString", "effGetProductString", "effGetVendorVersion",
+    "effVendorSpecific", "effCanDo", "effGetTailSize", "effIdle", "effGetIcon", "effSetViewPosition",
+    "effGetParameterProperties", "effKeysRequired", "effGetVstVersion", "effEditKeyDown", "effEditKeyUp",
+    "effSetEditKnobMode", "effGetMidiProgramName", "effGetCurrentMidiProgram", "effGetMidiProgramCategory",
+    "effHasMidiProgramsChanged", "effGetMidiKeyName", "effBeginSetProgram", "effEndSetProgram",
+    "effGetSpeakerArrangement", "effShellGetNextPlugin", "effStartProcess", "effStopProcess",
+    "effSetTotalSampleToProcess", "effSetPanLaw", "effBeginLoadBank", "effBeginLoadProgram", "effSetProcessPrecision",
+    "effGetNumMidiInputChannels", "effGetNumMidiOutputChannels",
+};
+
 const OpcodeRule* RuleFor(VstInt32 opcode)
 {
     for (const OpcodeRule& r : Rules)
@@ -808,7 +828,9 @@ Outcome Dispatcher(Context& c)
     std::vector<std::string> skipped;
     for (VstInt32 opcode = 0; opcode <= 100; ++opcode) {
         const OpcodeRule* rule = RuleFor(opcode);
-        const std::string name = rule ? rule->name : Format("opcode %d", opcode);
+        const std::string name =
+            opcode < static_cast<VstInt32>(sizeof OpcodeNames / sizeof *OpcodeNames) ? OpcodeNames[opcode]
+                                                                                     : Format("opcode %d", opcode);
         if (rule && rule->arg == Arg::Own) {
             c.Step("%s with plausible arguments", name.c_str());
             PlausibleOwn(host, opcode);

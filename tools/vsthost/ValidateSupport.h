@@ -45,6 +45,7 @@ inline Outcome Skip(const std::string& why) { return {Status::Skip, why}; }
 // so that the last step is known even when the plug-in kills the check.
 struct Progress {
     char step[256];
+    char previous[256];
 };
 
 struct Context {
