@@ -11,6 +11,8 @@
 //   thread-leak   every instance starts a thread that never ends
 //   bad-refusal   a refused chunk still changes the state
 //   bad-eventproc the editor's _XEventProc names an address in no module
+//   aligned-stack processing keeps SSE vectors on a stack it takes to be
+//                 16-byte aligned (i386)
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -170,7 +172,23 @@ void Process(AEffect* e, float** in, float** out, VstInt32 frames, bool add)
     }
 }
 
-void Replacing(AEffect* e, float** in, float** out, VstInt32 frames) { Process(e, in, out, frames, false); }
+#if defined(__i386__)
+// An aligned store to a local: the compiler places it by the stack pointer,
+// trusting the ABI's 16-byte alignment at every call.
+__attribute__((noinline, target("sse"))) void TouchAlignedLocal()
+{
+    float local[4] __attribute__((aligned(16)));
+    __asm__ volatile("xorps %%xmm0, %%xmm0\n\tmovaps %%xmm0, %0" : "=m"(local) : : "xmm0");
+}
+#else
+void TouchAlignedLocal() {}
+#endif
+
+void Replacing(AEffect* e, float** in, float** out, VstInt32 frames)
+{
+    if (Fault("aligned-stack")) TouchAlignedLocal();
+    Process(e, in, out, frames, false);
+}
 void Accumulating(AEffect* e, float** in, float** out, VstInt32 frames) { Process(e, in, out, frames, true); }
 
 }  // namespace

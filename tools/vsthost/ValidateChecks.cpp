@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cfloat>
+#include <cstddef>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -1211,6 +1212,102 @@ Outcome Threads(Context& c)
 }
 
 // ---------------------------------------------------------------------------
+// stack
+// ---------------------------------------------------------------------------
+
+#if defined(__i386__)
+struct MisalignedCall {
+    void* function;
+    void* arguments[6];
+};
+
+// Calls a cdecl function with the stack pointer 4 bytes off the 16-byte
+// alignment the current i386 ABI promises: older hosts and bridges only keep
+// the 4 bytes the original ABI asked for.
+__attribute__((noinline)) void CallMisaligned(MisalignedCall* call, int count)
+{
+    __asm__ volatile(
+        "mov %%esp, %%esi\n\t"
+        "lea (,%%ecx,4), %%eax\n\t"
+        "sub %%eax, %%esp\n\t"
+        "and $-16, %%esp\n\t"
+        "sub $4, %%esp\n\t"
+        "1:\n\t"
+        "test %%ecx, %%ecx\n\t"
+        "jz 2f\n\t"
+        "mov (%%edi,%%ecx,4), %%eax\n\t"
+        "mov %%eax, -4(%%esp,%%ecx,4)\n\t"
+        "dec %%ecx\n\t"
+        "jmp 1b\n\t"
+        "2:\n\t"
+        "call *(%%edi)\n\t"
+        "mov %%esi, %%esp\n\t"
+        : "+c"(count)
+        : "D"(call)
+        : "esi", "eax", "edx", "memory", "cc", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
+          "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
+}
+#endif
+
+Outcome Stack(Context& c)
+{
+#if !defined(__i386__)
+    (void)c;
+    return Skip("64-bit hosts always keep the stack aligned (the check is for i386 builds)");
+#else
+    const Options& o = c.options;
+    Host host;
+    std::string why;
+    c.Step("load");
+    if (!Open(host, o, why)) return Fail(why);
+    AEffect* e = host.Effect();
+    host.Start(44100.0f, 512);
+    Findings findings;
+    std::vector<VstMidiEvent> notes = Notes(16, 512);
+    std::vector<uint8_t> list(sizeof(VstEvents) + sizeof(VstEvent*) * notes.size());
+    VstEvents* events = reinterpret_cast<VstEvents*>(list.data());
+    events->numEvents = static_cast<VstInt32>(notes.size());
+    VstEvent** slots = reinterpret_cast<VstEvent**>(list.data() + offsetof(VstEvents, events));
+    for (size_t i = 0; i < notes.size(); ++i) slots[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+    int calls = 0;
+    for (int block = 0; block < 8; ++block) {
+        c.Step("effProcessEvents through a misaligned stack");
+        MisalignedCall dispatch{reinterpret_cast<void*>(e->dispatcher),
+                                {e, reinterpret_cast<void*>(effProcessEvents), nullptr, nullptr, events, nullptr}};
+        CallMisaligned(&dispatch, 6);  // the float option is 0.0f, whose bits are a null pointer's
+        Channels<float> in(e->numInputs, 512), out(e->numOutputs, 512);
+        in.Sine(0.5, block * 512);
+        for (int kind = 0; kind < 2; ++kind) {
+            AEffectProcessProc proc = kind == 0 ? e->processReplacing : e->process;
+            if (!proc || (kind == 0 && !(e->flags & effFlagsCanReplacing))) continue;
+            c.Step("%s through a misaligned stack", kind == 0 ? "processReplacing" : "process");
+            MisalignedCall process{reinterpret_cast<void*>(proc),
+                                   {e, in.Pointers(), out.Pointers(), reinterpret_cast<void*>(512)}};
+            CallMisaligned(&process, 4);
+            ++calls;
+        }
+        if (!out.GuardsIntact()) findings.Add("wrote past an output buffer");
+        if (const int bad = out.NonFinite()) findings.Add(Format("%d non-finite output samples", bad));
+        host.ClearReceived();
+    }
+    if (e->setParameter) {
+        c.Step("setParameter through a misaligned stack");
+        float half = 0.5f;
+        void* bits;
+        memcpy(&bits, &half, sizeof half);
+        MisalignedCall set{reinterpret_cast<void*>(e->setParameter), {e, nullptr, bits}};
+        CallMisaligned(&set, 3);
+        ++calls;
+    }
+    host.Stop();
+    const std::string figure = Format("%d processing calls, 8 event deliveries and a parameter change with the stack "
+                                      "4 bytes off 16-byte alignment",
+                                      calls);
+    return findings.Empty() ? Pass(figure) : Fail(findings.Text() + "; " + figure);
+#endif
+}
+
+// ---------------------------------------------------------------------------
 // no-display
 // ---------------------------------------------------------------------------
 
@@ -1291,6 +1388,9 @@ const std::vector<CheckDef>& Checks()
         {"blocks", "blocks of 0, 1, 3, 4096, 1048576 frames; null channel pointers; in-place buffers", Blocks, 1},
         {"threads", "audio, GUI (editor open/close) and a thread setting parameters and chunks, all at once", Threads,
          1},
+        {"stack", "i386: processing, events and parameters called with the stack only 4-byte aligned, as older hosts "
+                  "and bridges call",
+         Stack, 1},
         {"no-display", "the battery again with DISPLAY unset and with a display that refuses", NoDisplay, 6},
     };
     return checks;
