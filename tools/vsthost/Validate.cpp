@@ -101,13 +101,21 @@ Channels<Sample>::Channels(int count, int n) : frames(n)
     if (pointers.empty()) pointers.push_back(nullptr);  // a valid array even for no channels
 }
 
+// One period of 64 samples, computed once: filling megaframe blocks must stay
+// cheap under an emulator, whose floating point is slow.
 template <typename Sample>
 void Channels<Sample>::Sine(double gain, int64_t start)
 {
+    static const std::vector<double> period = [] {
+        std::vector<double> p(64);
+        for (size_t i = 0; i < p.size(); ++i) p[i] = std::sin(2.0 * M_PI * static_cast<double>(i) / 64.0);
+        return p;
+    }();
     for (size_t c = 0; c < buffers.size(); ++c) {
+        Sample table[64];
+        for (size_t i = 0; i < 64; ++i) table[i] = static_cast<Sample>(gain * period[(i * (c + 1)) % 64]);
         Sample* s = reinterpret_cast<Sample*>(buffers[c]->Data());
-        for (int i = 0; i < frames; ++i)
-            s[i] = static_cast<Sample>(gain * std::sin(0.0627 * static_cast<double>(start + i) * (1.0 + 0.5 * c)));
+        for (int i = 0; i < frames; ++i) s[i] = table[static_cast<uint64_t>(start + i) % 64];
     }
 }
 
@@ -117,14 +125,32 @@ void Channels<Sample>::Silence()
     for (auto& b : buffers) memset(b->Data(), 0, b->Size());
 }
 
+namespace {
+
+// By the bits: an all-ones exponent is an infinity or a NaN.
+inline bool Finite(float v)
+{
+    uint32_t bits;
+    memcpy(&bits, &v, sizeof bits);
+    return (bits & 0x7F800000u) != 0x7F800000u;
+}
+
+inline bool Finite(double v)
+{
+    uint64_t bits;
+    memcpy(&bits, &v, sizeof bits);
+    return (bits & 0x7FF0000000000000ull) != 0x7FF0000000000000ull;
+}
+
+}  // namespace
+
 template <typename Sample>
 int Channels<Sample>::NonFinite() const
 {
     int count = 0;
     for (const auto& b : buffers) {
         const Sample* s = reinterpret_cast<const Sample*>(b->Data());
-        for (int i = 0; i < frames; ++i)
-            if (!std::isfinite(s[i])) ++count;
+        for (int i = 0; i < frames; ++i) count += Finite(s[i]) ? 0 : 1;
     }
     return count;
 }
