@@ -91,6 +91,12 @@ size_t Guarded::TextLength() const
 
 void Guarded::Fill(uint8_t byte) { memset(base, byte, size); }
 
+void Guarded::Reset()
+{
+    memset(base, 0, size);
+    memset(base + size, Pattern, guard);
+}
+
 template <typename Sample>
 Channels<Sample>::Channels(int count, int n) : frames(n)
 {

@@ -587,8 +587,9 @@ Outcome Parameters(Context& c)
     const VstInt32 requests[3] = {effGetParamName, effGetParamLabel, effGetParamDisplay};
     const char* names[3] = {"name", "label", "display"};
     long sets = 0;
+    Guarded buffer(64);
     auto text = [&](int index, int which, const char* after) {
-        Guarded buffer(64);
+        buffer.Reset();
         host.Dispatch(requests[which], index, 0, buffer.Data());
         const size_t length = buffer.TextLength();
         if (!buffer.GuardIntact())

@@ -82,6 +82,8 @@ public:
     // The length of the text at the start, or Size() when no zero ends it.
     size_t TextLength() const;
     void Fill(uint8_t byte);
+    // Zeroes the usable bytes and lays the guard again, for the next request.
+    void Reset();
 
 private:
     void* map = nullptr;
