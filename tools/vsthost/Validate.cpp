@@ -325,6 +325,28 @@ Outcome RunInChild(const CheckDef& def, const Options& options, std::string& log
         if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > limit) break;
         usleep(20000);
     }
+    if (output) {
+        fflush(output);
+        rewind(output);
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, output)) > 0) log.append(buffer, got);
+        fclose(output);
+        output = nullptr;
+    }
+    // Under a sanitizer a fault becomes its report and an exit code.
+    std::string report;
+    size_t error = log.find("ERROR: "), skip = 7;
+    if (error == std::string::npos) {
+        error = log.find("runtime error: ");
+        skip = 15;
+    }
+    if (error != std::string::npos) {
+        report = log.substr(error + skip, log.find('\n', error) - error - skip);
+        const size_t pc = report.find(" (pc ");
+        if (pc != std::string::npos) report.resize(pc);
+        report = ": " + report;
+    }
     Outcome result;
     const std::string step = shared->progress.step, previous = shared->progress.previous;
     const std::string at = step.empty() ? ""
@@ -337,22 +359,15 @@ Outcome RunInChild(const CheckDef& def, const Options& options, std::string& log
         const int sig = WTERMSIG(status);
         result = Fail(Format("crashed: signal %d (%s)%s", sig, strsignal(sig), at.c_str()));
     } else if (shared->status < 0) {
-        result = Fail(Format("ended with exit code %d before reporting%s", WEXITSTATUS(status), at.c_str()));
+        result = Fail(Format("ended with exit code %d before reporting%s%s", WEXITSTATUS(status), report.c_str(),
+                             at.c_str()));
     } else {
         result = Outcome{static_cast<Status>(shared->status), shared->figure};
         if (WEXITSTATUS(status) != 0) {
             result.status = Status::Fail;
-            result.figure += Format("; then the process ended with exit code %d (a sanitizer or leak report?)",
-                                    WEXITSTATUS(status));
+            result.figure += Format("; then the process ended with exit code %d%s", WEXITSTATUS(status),
+                                    report.empty() ? " (a sanitizer or leak report?)" : report.c_str());
         }
-    }
-    if (output) {
-        fflush(output);
-        rewind(output);
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, output)) > 0) log.append(buffer, got);
-        fclose(output);
     }
     munmap(memory, sizeof(SharedResult));
     return result;
