@@ -1,6 +1,7 @@
-# Blinkwatcher: one source tree, four build trees.
+# Blinkwatcher: one source tree, four build trees (and the fuzz targets).
 #   build/x86_64  native, optimised          build/i386  -m32, tests under qemu-i386
 #   build/asan    x86_64 ASan + UBSan         build/tsan  x86_64 ThreadSanitizer
+#   build/fuzz    clang, libFuzzer + ASan + UBSan
 # Every target is idempotent; see README.md.
 
 SHELL      := /bin/bash
@@ -16,10 +17,13 @@ DEB_PACKAGES = g++ g++-multilib cmake make pkg-config ccache python3 file \
   libxtst-dev libxtst-dev:i386 libxfixes-dev libxfixes-dev:i386 libpng-dev libpng-dev:i386 \
   libsndfile1-dev libsndfile1-dev:i386 libportsmf-dev libportsmf-dev:i386 \
   googletest libbenchmark-dev qemu-user xvfb xauth x11-utils x11-apps imagemagick \
-  xfonts-base xfonts-75dpi xfonts-100dpi
+  xfonts-base xfonts-75dpi xfonts-100dpi valgrind clang libclang-rt-14-dev
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build build-x86_64 build-i386 build-asan build-tsan check demo bench install clean
+FUZZ_SECONDS ?= 300
+
+.PHONY: all deps build build-x86_64 build-i386 build-asan build-tsan build-fuzz check demo bench install clean \
+  fuzz hosts
 
 all: build
 
@@ -35,7 +39,8 @@ deps:
 
 # Configuring needs the compilers and libraries: under make -j the trees must
 # still wait for deps.
-build/x86_64/CMakeCache.txt build/i386/CMakeCache.txt build/asan/CMakeCache.txt build/tsan/CMakeCache.txt: | deps
+build/x86_64/CMakeCache.txt build/i386/CMakeCache.txt build/asan/CMakeCache.txt build/tsan/CMakeCache.txt \
+  build/fuzz/CMakeCache.txt: | deps
 
 build/x86_64/CMakeCache.txt:
 	cmake -S . -B build/x86_64 $(CMAKE_FLAGS) -DBW_BENCH=ON
@@ -45,6 +50,8 @@ build/asan/CMakeCache.txt:
 	cmake -S . -B build/asan $(CMAKE_FLAGS) -DBW_SANITIZE=address
 build/tsan/CMakeCache.txt:
 	cmake -S . -B build/tsan $(CMAKE_FLAGS) -DBW_SANITIZE=thread
+build/fuzz/CMakeCache.txt:
+	cmake -S fuzz -B build/fuzz $(CMAKE_FLAGS) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 build-x86_64: build/x86_64/CMakeCache.txt
 	cmake --build build/x86_64 -j $(JOBS)
@@ -54,11 +61,21 @@ build-asan: build/asan/CMakeCache.txt
 	cmake --build build/asan -j $(JOBS)
 build-tsan: build/tsan/CMakeCache.txt
 	cmake --build build/tsan -j $(JOBS)
+build-fuzz: build/fuzz/CMakeCache.txt
+	cmake --build build/fuzz -j $(JOBS)
 
 build: build-x86_64 build-i386
 
-check: deps build build-asan build-tsan
+check: deps build build-asan build-tsan build-fuzz
 	tools/run-checks.sh
+
+# The fuzz targets for FUZZ_SECONDS each (make check runs them briefly).
+fuzz: deps build-fuzz
+	tools/run-fuzz.sh $(FUZZ_SECONDS)
+
+# Real hosts (Ardour 7, Qtractor) load the plug-in; not part of check.
+hosts: deps build
+	tools/hosts.sh
 
 demo: deps build
 	tools/demo.sh

@@ -1,6 +1,7 @@
 #include "plugin/VSTPlugin.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -274,10 +275,13 @@ void VSTPlugin::setProgram(VstInt32 program)
 void VSTPlugin::setProgramName(char* name)
 {
     // The host's text stays untouched: at most 47 characters are copied.
-    VSTPluginProgram& p = programs[curProgram];
-    const size_t length = strnlen(name, VSTPluginProgram::NameSize - 1);
-    memcpy(p.name, name, length);
-    p.name[length] = 0;
+    {
+        quor::threading::SMutexLock held(nameLock);
+        VSTPluginProgram& p = programs[curProgram];
+        const size_t length = strnlen(name, VSTPluginProgram::NameSize - 1);
+        memcpy(p.name, name, length);
+        p.name[length] = 0;
+    }
     PostFullUpdate();
 }
 
@@ -294,25 +298,43 @@ void CopyProgramName(const VSTPluginProgram& p, char* text)
 
 }  // namespace
 
-void VSTPlugin::getProgramName(char* name) { CopyProgramName(programs[curProgram], name); }
+void VSTPlugin::getProgramName(char* name)
+{
+    quor::threading::SMutexLock held(nameLock);
+    CopyProgramName(programs[curProgram], name);
+}
 
 bool VSTPlugin::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
 {
     if (index != 0) return false;
+    quor::threading::SMutexLock held(nameLock);
     CopyProgramName(programs[0], text);
     return true;
 }
 
 VstInt32 VSTPlugin::getChunk(void** data, bool isPreset)
 {
-    *data = &programs[isPreset ? curProgram : 0];
+    const VSTPluginProgram& p = programs[isPreset ? curProgram : 0];
+    const int32_t threshold = p.threshold.load(std::memory_order_relaxed);
+    const int32_t kinds = p.kinds.load(std::memory_order_relaxed);
+    {
+        quor::threading::SMutexLock held(nameLock);
+        memcpy(chunkOut, p.name, sizeof p.name);
+    }
+    memcpy(chunkOut + offsetof(VSTPluginProgram, threshold), &threshold, sizeof threshold);
+    memcpy(chunkOut + offsetof(VSTPluginProgram, kinds), &kinds, sizeof kinds);
+    *data = chunkOut;
     return VSTPluginProgram::ChunkSize;
 }
 
 VstInt32 VSTPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset)
 {
-    const VstInt32 taken = isPreset ? VSTPluginProgramBank::readProgram(programs, data, byteSize, curProgram)
-                                    : VSTPluginProgramBank::readBank(programs, data, byteSize);
+    VstInt32 taken;
+    {
+        quor::threading::SMutexLock held(nameLock);
+        taken = isPreset ? VSTPluginProgramBank::readProgram(programs, data, byteSize, curProgram)
+                         : VSTPluginProgramBank::readBank(programs, data, byteSize);
+    }
     if (taken == 1) setProgram(curProgram);
     return taken;
 }

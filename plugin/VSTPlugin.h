@@ -8,6 +8,7 @@
 #include "plugin/SPlugin.h"
 #include "plugin/VSTPluginProgram.h"
 #include "quor/audio/analysis/SActivityBlockChecker.h"
+#include "quor/threading/SMutexOS.h"
 
 class VSTPlugin : public SPlugin {
 public:
@@ -80,6 +81,13 @@ protected:
     float LinearThreshold();
 
     VSTPluginProgram programs[1];
+    // The program names are text, read and written by whichever host thread
+    // asks (a chunk restored on one while another shows the name); never
+    // taken on the audio thread.
+    quor::threading::SMutexOS nameLock;
+    // getChunk hands out this copy, so that the host reads bytes that no
+    // other thread is writing.
+    unsigned char chunkOut[VSTPluginProgram::ChunkSize] = {};
     quor::audio::analysis::SActivityBlockChecker<float> detector;
     // Channel count, starting result and active value never change; the
     // frames and the threshold are rewritten for each block.

@@ -25,7 +25,7 @@ VstInt32 VSTPluginProgramBank::Read(VSTPluginProgram& program, const void* data,
     int32_t threshold, kinds;
     memcpy(&threshold, bytes + offsetof(VSTPluginProgram, threshold), sizeof threshold);
     memcpy(&kinds, bytes + offsetof(VSTPluginProgram, kinds), sizeof kinds);
-    // The host may hand back the record's own address (from getChunk).
+    // The host may hand back the address getChunk gave.
     memmove(program.name, bytes, sizeof program.name);
     program.threshold.store(threshold, std::memory_order_relaxed);
     program.kinds.store(kinds, std::memory_order_relaxed);

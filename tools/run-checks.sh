@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test run of `make check` and ends with one "N passed, N failed" line.
 #   x86_64 natively, x86_64 under ASan+UBSan, the threaded tests under TSan,
-#   i386 under qemu-i386 (ctest runs the binaries through the emulator).
+#   i386 under qemu-i386 (ctest runs the binaries through the emulator), then
+#   the fuzz targets for BW_FUZZ_SECONDS (default 15) each.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${BW_IN_XVFB:-}" ]; then
@@ -28,6 +29,14 @@ run "x86_64" build/x86_64
 run "x86_64 ASan+UBSan" build/asan
 run "x86_64 TSan (threaded tests)" build/tsan -L threads
 run "i386 under qemu-i386" build/i386
+echo "=== fuzz (libFuzzer: chunk reader, MIDI input) ==="
+fuzzlog=$(mktemp)
+tools/run-fuzz.sh "${BW_FUZZ_SECONDS:-15}" 2>&1 | tee "$fuzzlog"
+fp=$(sed -nE 's/^([0-9]+) passed, ([0-9]+) failed$/\1/p' "$fuzzlog" | tail -n1)
+ff=$(sed -nE 's/^([0-9]+) passed, ([0-9]+) failed$/\2/p' "$fuzzlog" | tail -n1)
+if [ -z "$fp" ]; then fp=0; ff=1; echo "fuzz: did not finish"; fi
+passed=$((passed + fp)); failed=$((failed + ff))
+rm -f "$fuzzlog"
 echo
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -14,6 +14,7 @@
 
 #include "tools/vsthost/AudioFile.h"
 #include "tools/vsthost/MidiFile.h"
+#include "tools/vsthost/Validate.h"
 #include "tools/vsthost/VstHost.h"
 
 namespace vsthost {
@@ -23,7 +24,7 @@ namespace {
 const char* const ExitCodesHelp =
     "Exit codes: 0 success, 1 bad command line, 2 missing or unreadable input / unwritable output,\n"
     "            3 not a VST 2.x plug-in, 4 the plug-in refused to load, 5 wrong channel count,\n"
-    "            6 the plug-in refused the chunk.\n";
+    "            6 the plug-in refused the chunk, 7 a check of validate failed.\n";
 
 const char* const HostOptionsHelp =
     "Host options (how vsthost presents itself to the plug-in):\n"
@@ -40,6 +41,7 @@ const char* const MainHelp =
     "  info PLUGIN.so [--json]            identity, flags, capabilities, programs, chunk size\n"
     "  process PLUGIN.so --in IN.wav --out OUT.wav [...]   run audio and MIDI through the plug-in\n"
     "  chunk save|load PLUGIN.so FILE     store or restore the plug-in's state chunk\n"
+    "  validate PLUGIN.so [...]           a battery of checks for any VST 2.x plug-in (--list names them)\n"
     "  gen-wav OUT.wav                    write a stereo test signal (quiet parts and bursts)\n"
     "  gen-midi OUT.mid                   write a test MIDI file (notes, a CC, system messages)\n";
 
@@ -719,6 +721,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "info") return Info(args, out, err);
     if (command == "process") return Process(args, out, err);
     if (command == "chunk") return Chunk(args, out, err);
+    if (command == "validate") return Validate(args, out, err);
     if (command == "gen-wav") return GenWav(args, out, err);
     if (command == "gen-midi") return GenMidi(args, out, err);
     err << "vsthost: unknown command " << command << "\n" << MainHelp;

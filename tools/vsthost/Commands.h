@@ -17,9 +17,10 @@ enum ExitCode : int {
     ExitRefused = 4,        // the plug-in's entry point returned null
     ExitChannels = 5,       // the audio's channel count does not match the plug-in
     ExitChunkRefused = 6,   // the plug-in refused a chunk
+    ExitValidateFailed = 7, // a check of validate failed
 };
 
-// args[0] is the command name (info, process, chunk, gen-wav, gen-midi).
+// args[0] is the command name (info, process, chunk, validate, gen-wav, gen-midi).
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vsthost

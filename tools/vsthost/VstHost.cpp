@@ -185,10 +185,12 @@ VstIntPtr Host::SetChunk(const std::vector<uint8_t>& data, bool preset)
     return Dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(data.size()), copy.data());
 }
 
-void Host::Start(float sampleRate, int32_t blockSize)
+void Host::Start(float rate, int32_t size)
 {
-    Dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    Dispatch(effSetBlockSize, 0, blockSize);
+    sampleRate = rate;
+    blockSize = size;
+    Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+    Dispatch(effSetBlockSize, 0, size);
     Dispatch(effMainsChanged, 0, 1);
 }
 
@@ -232,8 +234,8 @@ void Host::ProcessAccumulating(float** inputs, float** outputs, int32_t frames)
 
 int Host::Requests(VstInt32 opcode) const
 {
-    auto it = requests.find(opcode);
-    return it == requests.end() ? 0 : it->second;
+    const int slot = opcode >= 0 && opcode < CountedOpcodes ? opcode : CountedOpcodes;
+    return requests[slot].load(std::memory_order_relaxed);
 }
 
 VstIntPtr Host::Callback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
@@ -245,7 +247,7 @@ VstIntPtr Host::Callback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr 
 
 VstIntPtr Host::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float)
 {
-    ++requests[opcode];
+    requests[opcode >= 0 && opcode < CountedOpcodes ? opcode : CountedOpcodes].fetch_add(1, std::memory_order_relaxed);
     switch (opcode) {
     case audioMasterVersion:
         return identity.masterVersion;
@@ -253,10 +255,16 @@ VstIntPtr Host::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* p
         return 1;
     case audioMasterProcessEvents: {
         const VstEvents* list = static_cast<const VstEvents*>(ptr);
-        if (!list) return 0;
+        if (!list || list->numEvents < 0) {
+            malformed.fetch_add(1, std::memory_order_relaxed);
+            return 0;
+        }
         for (VstInt32 i = 0; i < list->numEvents; ++i) {
             const VstEvent* ev = list->events[i];
-            if (!ev) continue;
+            if (!ev || (ev->type == kVstMidiType && ev->byteSize != sizeof(VstMidiEvent) - 2 * sizeof(VstInt32))) {
+                malformed.fetch_add(1, std::memory_order_relaxed);
+                if (!ev) continue;
+            }
             ReceivedEvent r{};
             r.block = blocks;
             r.frame = blockStart + ev->deltaFrames;
@@ -296,7 +304,9 @@ VstIntPtr Host::Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* p
     case audioMasterGetDirectory:
         return reinterpret_cast<VstIntPtr>(path.c_str());
     case audioMasterGetSampleRate:
+        return static_cast<VstIntPtr>(sampleRate.load());
     case audioMasterGetBlockSize:
+        return blockSize.load();
     default:
         return 0;
     }

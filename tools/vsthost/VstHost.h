@@ -3,8 +3,8 @@
 // answers its requests and records what it sends back. No global state: any
 // number of hosts may live side by side, each with its own plug-in instance.
 
+#include <atomic>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -68,9 +68,15 @@ public:
     void ProcessReplacing(float** inputs, float** outputs, int32_t frames);
     void ProcessAccumulating(float** inputs, float** outputs, int32_t frames);
 
+    // Events sent back, kept by the processing thread: read them from that
+    // thread or after it stopped.
     const std::vector<ReceivedEvent>& Received() const { return received; }
     void ClearReceived() { received.clear(); }
-    // How often each host request arrived (by audioMaster opcode).
+    // Event lists sent back that no host could read safely: a null list, a
+    // negative count, a null event, a MIDI record that does not say 24 bytes.
+    int MalformedEvents() const { return malformed.load(std::memory_order_relaxed); }
+    // How often each host request arrived (by audioMaster opcode); requests
+    // may come from any thread.
     int Requests(VstInt32 opcode) const;
     int64_t Blocks() const { return blocks; }
     int32_t LastSizeWindowWidth() const { return sizeWidth; }
@@ -93,7 +99,11 @@ private:
     std::string errorText;
     std::string pluginMessage;
     std::vector<ReceivedEvent> received;
-    std::map<VstInt32, int> requests;
+    static constexpr int CountedOpcodes = 64;
+    std::atomic<int> requests[CountedOpcodes + 1] = {};  // the last counts every other opcode
+    std::atomic<int> malformed{0};
+    std::atomic<float> sampleRate{44100.0f};
+    std::atomic<int32_t> blockSize{1024};
     int64_t blocks = 0;
     int64_t blockStart = 0;
     int32_t sizeWidth = 0;

@@ -1,0 +1,218 @@
+// A small, well-behaved VST 2.x plug-in with an X11 editor, into which the
+// faults that `vsthost validate` must find can be switched on through the
+// environment variable BW_FAULT (a comma-separated list):
+//   xerror        the editor asks for a window that does not exist
+//   name-overrun  parameter names of 100 characters
+//   long-names    parameter names of 20 characters (past the interface's 8)
+//   null-channels processing reads channel pointers without looking
+//   nan           processing writes NaN
+//   hang          effGetVstVersion never returns
+//   fd-leak       every load opens a file and never closes it
+//   thread-leak   every instance starts a thread that never ends
+//   bad-refusal   a refused chunk still changes the state
+//   bad-eventproc the editor's _XEventProc names an address in no module
+//   aligned-stack processing keeps SSE vectors on a stack it takes to be
+//                 16-byte aligned (i386)
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "plugin/VstInterface.h"
+
+namespace {
+
+bool Fault(const char* name)
+{
+    const char* list = getenv("BW_FAULT");
+    if (!list) return false;
+    const std::string all = std::string(",") + list + ",";
+    return all.find(std::string(",") + name + ",") != std::string::npos;
+}
+
+struct State {
+    char magic[4] = {'F', 'L', 'T', '1'};
+    float parameters[2] = {0.25f, 0.75f};
+};
+
+struct Faulty {
+    AEffect effect{};
+    State state;
+    ERect rect{0, 0, 60, 80};
+    Display* display = nullptr;
+    Window window = 0;
+};
+
+// Exposes need no drawing: the window's background colour is its picture.
+void EventProc(XEvent*) {}
+
+void SetEventProc(Display* d, Window w, bool bogus)
+{
+    const Atom atom = XInternAtom(d, "_XEventProc", False);
+    const uintptr_t address = bogus ? uintptr_t(0x10) : reinterpret_cast<uintptr_t>(&EventProc);
+    long items[2] = {static_cast<long>(address & 0xFFFFFFFFu), static_cast<long>(uint64_t(address) >> 32)};
+    XChangeProperty(d, w, atom, atom, 32, PropModeReplace, reinterpret_cast<unsigned char*>(items),
+                    sizeof(void*) > 4 ? 2 : 1);
+}
+
+void CopyText(void* ptr, const char* text, size_t room)
+{
+    if (!ptr) return;
+    strncpy(static_cast<char*>(ptr), text, room - 1);
+    static_cast<char*>(ptr)[room - 1] = 0;
+}
+
+VstIntPtr Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float)
+{
+    Faulty* f = static_cast<Faulty*>(e->object);
+    switch (opcode) {
+    case effClose:
+        if (f->window) XDestroyWindow(f->display, f->window);
+        delete f;
+        return 1;
+    case effOpen:
+        if (Fault("thread-leak")) std::thread([] { pause(); }).detach();
+        return 0;
+    case effGetParamName:
+        if (!ptr) return 0;
+        if (Fault("name-overrun")) {
+            memset(ptr, 'n', 100);
+            static_cast<char*>(ptr)[100] = 0;
+        } else if (Fault("long-names")) {
+            CopyText(ptr, "A rather long name..", 32);
+        } else {
+            CopyText(ptr, index == 0 ? "Gain" : "Mix", kVstMaxParamStrLen);
+        }
+        return 1;
+    case effGetParamLabel:
+    case effGetParamDisplay:
+        CopyText(ptr, "", kVstMaxParamStrLen);
+        return 1;
+    case effGetEffectName:
+    case effGetProductString:
+        CopyText(ptr, "Faulty", kVstMaxEffectNameLen);
+        return 1;
+    case effGetVendorString:
+        CopyText(ptr, "Blinkwatcher tests", kVstMaxVendorStrLen);
+        return 1;
+    case effGetVstVersion:
+        while (Fault("hang")) pause();
+        return 2400;
+    case effGetChunk:
+        if (!ptr) return 0;
+        *static_cast<void**>(ptr) = &f->state;
+        return sizeof(State);
+    case effSetChunk: {
+        const bool fits = ptr && value == static_cast<VstIntPtr>(sizeof(State)) &&
+                          memcmp(ptr, f->state.magic, sizeof f->state.magic) == 0;
+        if (!fits) {
+            if (Fault("bad-refusal")) f->state.parameters[0] = 0.5f;
+            return 0;
+        }
+        memmove(&f->state, ptr, sizeof(State));
+        for (float& p : f->state.parameters)
+            if (!(p >= 0.0f && p <= 1.0f)) p = 0.0f;
+        return 1;
+    }
+    case effEditGetRect:
+        if (!ptr) return 0;
+        *static_cast<ERect**>(ptr) = &f->rect;
+        return 1;
+    case effEditOpen: {
+        if (!ptr || !value) return 0;
+        f->display = reinterpret_cast<Display*>(value);
+        const Window parent = static_cast<Window>(reinterpret_cast<uintptr_t>(ptr));
+        f->window = XCreateSimpleWindow(f->display, parent, 0, 0, 80, 60, 0, 0, 0x336699);
+        XSelectInput(f->display, f->window, ExposureMask);
+        SetEventProc(f->display, f->window, Fault("bad-eventproc"));
+        XMapWindow(f->display, f->window);
+        if (Fault("xerror")) XMapWindow(f->display, static_cast<Window>(0x7FFFFFF));
+        XFlush(f->display);
+        return 1;
+    }
+    case effEditClose:
+        if (f->window) {
+            XDestroyWindow(f->display, f->window);
+            XFlush(f->display);
+            f->window = 0;
+        }
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void SetParameter(AEffect* e, VstInt32 index, float value)
+{
+    Faulty* f = static_cast<Faulty*>(e->object);
+    if (index >= 0 && index < 2 && value >= 0.0f && value <= 1.0f) f->state.parameters[index] = value;
+}
+
+float GetParameter(AEffect* e, VstInt32 index)
+{
+    Faulty* f = static_cast<Faulty*>(e->object);
+    return index >= 0 && index < 2 ? f->state.parameters[index] : 0.0f;
+}
+
+void Process(AEffect* e, float** in, float** out, VstInt32 frames, bool add)
+{
+    Faulty* f = static_cast<Faulty*>(e->object);
+    const bool careless = Fault("null-channels");
+    if (!careless && (!in || !out)) return;
+    const float gain = Fault("nan") ? NAN : f->state.parameters[0];
+    for (int c = 0; c < 2; ++c) {
+        if (!careless && (!in[c] || !out[c])) continue;
+        for (VstInt32 i = 0; i < frames; ++i) out[c][i] = (add ? out[c][i] : 0.0f) + gain * in[c][i];
+    }
+}
+
+#if defined(__i386__)
+// An aligned store to a local: the compiler places it by the stack pointer,
+// trusting the ABI's 16-byte alignment at every call.
+__attribute__((noinline, target("sse"))) void TouchAlignedLocal()
+{
+    float local[4] __attribute__((aligned(16)));
+    __asm__ volatile("xorps %%xmm0, %%xmm0\n\tmovaps %%xmm0, %0" : "=m"(local) : : "xmm0");
+}
+#else
+void TouchAlignedLocal() {}
+#endif
+
+void Replacing(AEffect* e, float** in, float** out, VstInt32 frames)
+{
+    if (Fault("aligned-stack")) TouchAlignedLocal();
+    Process(e, in, out, frames, false);
+}
+void Accumulating(AEffect* e, float** in, float** out, VstInt32 frames) { Process(e, in, out, frames, true); }
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
+{
+    if (!host || !host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f)) return nullptr;
+    if (Fault("fd-leak")) open("/dev/null", O_RDONLY);
+    Faulty* f = new Faulty();
+    AEffect& e = f->effect;
+    e.magic = kEffectMagic;
+    e.dispatcher = Dispatch;
+    e.process = Accumulating;
+    e.processReplacing = Replacing;
+    e.setParameter = SetParameter;
+    e.getParameter = GetParameter;
+    e.numPrograms = 1;
+    e.numParams = 2;
+    e.numInputs = 2;
+    e.numOutputs = 2;
+    e.flags = effFlagsCanReplacing | effFlagsProgramChunks | effFlagsHasEditor;
+    e.ioRatio = 1.0f;
+    e.object = f;
+    e.uniqueID = VstFourCC('F', 'l', 't', 'y');
+    e.version = 1;
+    return &e;
+}

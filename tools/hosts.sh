@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Real Linux hosts load the plug-in: Debian's Ardour 7 and Qtractor (installed
+# here when missing). Their own plug-in scanners must accept the build(s) they
+# can load, and Ardour's headless Lua session host (Dummy audio backend) must
+# insert the plug-in on a stereo track, run audio through it, save the
+# session, reload it and keep the chunk. One line per host; the exit code is
+# non-zero when any host fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
+missing=
+for p in ardour qtractor; do dpkg-query -W -f='${Status}\n' $p 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"; done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  $sudo apt-get update -q >/dev/null && \
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing >/dev/null || {
+      echo "hosts: cannot install$missing"; exit 1; }
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+plugin64=$root/build/x86_64/Blinkwatcher.so
+plugin32=$root/build/i386/Blinkwatcher.so
+[ -e "$plugin64" ] || { echo "hosts: $plugin64 is missing (make build)"; exit 1; }
+# Hosts find LXVST plug-ins by folder; the file keeps its name.
+mkdir -p "$work/lxvst" && cp "$plugin64" "$work/lxvst/Blinkwatcher.so"
+i386note="i386: not tried (these are x86_64 hosts, which cannot load a 32-bit plug-in)"
+[ -e "$plugin32" ] || i386note="i386: not built"
+
+# Ardour's scanner writes what it found into its cache and prints it.
+scan=$(HOME=$work LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 /usr/lib/ardour7/ardour-vst-scanner -f -v \
+  "$work/lxvst/Blinkwatcher.so" 2>&1)
+info=$(grep -o '<VST2Info [^>]*>' <<<"$scan")
+if grep -q 'id="1114339186" name="Blinkwatcher"' <<<"$info" && grep -q 'n_inputs="2" n_outputs="2"' <<<"$info"; then
+  echo "Ardour 7 scanner (ardour-vst-scanner): pass: x86_64 accepted, $(sed -E 's/.*(id="[^"]*" name="[^"]*").*(n_inputs="[^"]*" n_outputs="[^"]*" n_midi_inputs="[^"]*" n_midi_outputs="[^"]*").*/\1 \2/' <<<"$info"); $i386note"
+else
+  echo "Ardour 7 scanner (ardour-vst-scanner): FAIL: x86_64 not accepted"; sed 's/^/    | /' <<<"$scan"; failed=1
+fi
+
+# Qtractor's scanner reads "TYPE:file" lines and answers one line per plug-in.
+scan=$(echo "VST2:$work/lxvst/Blinkwatcher.so" | HOME=$work timeout 120 \
+  /usr/lib/*-linux-gnu/qtractor/qtractor_plugin_scan 2>&1)
+line=$(grep '^VST|' <<<"$scan")
+if grep -q '^VST|Blinkwatcher|2:2|1:1|' <<<"$line"; then
+  echo "Qtractor scanner (qtractor_plugin_scan): pass: x86_64 accepted: $line; $i386note"
+else
+  echo "Qtractor scanner (qtractor_plugin_scan): FAIL: x86_64 not accepted"; sed 's/^/    | /' <<<"$scan"; failed=1
+fi
+
+# A session with the plug-in on a stereo track: roll, save; then the saved
+# chunk is replaced by one of our own, the session reloaded, rolled and saved
+# again as a snapshot, whose chunk must be ours.
+session=$work/session
+cat >"$work/create.lua" <<LUA
+AudioEngine:set_backend("None (Dummy)", "", "")
+AudioEngine:set_sample_rate(48000)
+AudioEngine:start(false)
+local s = create_session("$session", "bw", 48000)
+assert(s, "no session")
+-- Listing makes Ardour read what its scanner found.
+for _, i in ipairs(ARDOUR.LuaAPI.list_plugins():table()) do
+  if i.type == ARDOUR.PluginType.LXVST then print("BW listed", i.name, i.path) end
+end
+local t = s:new_audio_track(2, 2, nil, 1, "Stereo", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(s, "Blinkwatcher", ARDOUR.PluginType.LXVST, "")
+assert(not p:isnil(), "Ardour did not make the plug-in")
+assert(t:add_processor_by_index(p, 0, nil, true) == 0, "the plug-in was not inserted")
+s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(1000000)
+local ok, st = p:to_insert():get_stats(0, 0, 0, 0)
+print("BW rolled", s:transport_sample(), ok and "processed" or "not processed")
+s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(200000)
+s:save_state("", false, false, false, false, false)
+close_session()
+LUA
+cat >"$work/reload.lua" <<LUA
+AudioEngine:set_backend("None (Dummy)", "", "")
+AudioEngine:set_sample_rate(48000)
+AudioEngine:start(false)
+local s = load_session("$session", "bw")
+assert(s, "the session did not load")
+local found = nil
+for r in s:get_routes():iter() do
+  local proc = r:nth_plugin(0)
+  if not proc:isnil() and proc:display_name() == "Blinkwatcher" then found = proc end
+end
+assert(found, "the reloaded session has no Blinkwatcher")
+s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(1000000)
+local ok = found:to_insert():get_stats(0, 0, 0, 0)
+print("BW reloaded", s:transport_sample(), ok and "processed" or "not processed")
+s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(200000)
+s:save_state("reloaded", false, false, false, false, false)
+close_session()
+LUA
+run_lua() { HOME=$work LXVST_PATH=$work/lxvst VST_PATH=$work/lxvst timeout 300 ardour7-lua "$1" 2>&1; }
+created=$(run_lua "$work/create.lua")
+ours=$(python3 - <<'PY'
+import base64, struct
+name = b"made by make hosts".ljust(48, b"\0")
+print(base64.b64encode(name + struct.pack("<ii", -30, 5)).decode())
+PY
+)
+chunk=
+if [ -e "$session/bw.ardour" ]; then
+  chunk=$(sed -nE 's/.*<chunk[^>]*>([^<]*)<\/chunk>.*/\1/p' "$session/bw.ardour" | head -n1)
+  sed -i -E "s|(<chunk[^>]*>)[^<]*(</chunk>)|\1$ours\2|" "$session/bw.ardour"
+fi
+reloaded=$(run_lua "$work/reload.lua")
+kept=$(sed -nE 's/.*<chunk[^>]*>([^<]*)<\/chunk>.*/\1/p' "$session/reloaded.ardour" 2>/dev/null | head -n1)
+rolled=$(grep -o 'BW rolled [0-9]* [a-z ]*' <<<"$created")
+again=$(grep -o 'BW reloaded [0-9]* [a-z ]*' <<<"$reloaded")
+if grep -q ' processed$' <<<"$rolled" && grep -q ' processed$' <<<"$again" && [ -n "$chunk" ] && [ "$kept" = "$ours" ]; then
+  echo "Ardour 7 session (ardour7-lua, Dummy backend): pass: inserted on a stereo track, $(awk '{print $3}' <<<"$rolled") frames rolled through it, saved (chunk of $(base64 -d <<<"$chunk" | wc -c) bytes), given a chunk of our own, reloaded, $(awk '{print $3}' <<<"$again") frames rolled, saved again: the chunk was kept"
+else
+  echo "Ardour 7 session (ardour7-lua, Dummy backend): FAIL: ${rolled:-no roll}; ${again:-no reload}; chunk saved: ${chunk:-none}; after reload: ${kept:-none} (expected $ours)"
+  sed 's/^/    | /' <<<"$created"$'\n'"$reloaded" | grep -v 'buffer of size' | tail -40
+  failed=1
+fi
+exit $failed
