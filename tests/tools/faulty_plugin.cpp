@@ -10,11 +10,12 @@
 //   fd-leak       every load opens a file and never closes it
 //   thread-leak   every instance starts a thread that never ends
 //   bad-refusal   a refused chunk still changes the state
-//   bad-eventproc the editor's _XEventProc names an address in no module
+//   bad-eventproc the editor's _XEventProc names no executable code
 //   aligned-stack processing keeps SSE vectors on a stack it takes to be
 //                 16-byte aligned (i386)
 
 #include <X11/Xlib.h>
+#include <sys/mman.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -52,13 +53,32 @@ struct Faulty {
 // Exposes need no drawing: the window's background colour is its picture.
 void EventProc(XEvent*) {}
 
+// Hosts read one 32-bit item: on 64-bit systems the function is reached
+// through a jump below 4 GiB.
+uintptr_t EventProcAddress()
+{
+#if defined(__x86_64__)
+    static uintptr_t jump = [] {
+        void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        if (page == MAP_FAILED) return uintptr_t(0);
+        unsigned char code[12] = {0x48, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xE0};  // movabs rax; jmp rax
+        const uint64_t target = reinterpret_cast<uint64_t>(&EventProc);
+        memcpy(code + 2, &target, 8);
+        memcpy(page, code, sizeof code);
+        mprotect(page, 4096, PROT_READ | PROT_EXEC);
+        return reinterpret_cast<uintptr_t>(page);
+    }();
+    return jump;
+#else
+    return reinterpret_cast<uintptr_t>(&EventProc);
+#endif
+}
+
 void SetEventProc(Display* d, Window w, bool bogus)
 {
     const Atom atom = XInternAtom(d, "_XEventProc", False);
-    const uintptr_t address = bogus ? uintptr_t(0x10) : reinterpret_cast<uintptr_t>(&EventProc);
-    long items[2] = {static_cast<long>(address & 0xFFFFFFFFu), static_cast<long>(uint64_t(address) >> 32)};
-    XChangeProperty(d, w, atom, atom, 32, PropModeReplace, reinterpret_cast<unsigned char*>(items),
-                    sizeof(void*) > 4 ? 2 : 1);
+    const long item = static_cast<long>(bogus ? uintptr_t(0x10) : EventProcAddress());
+    XChangeProperty(d, w, atom, atom, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&item), 1);
 }
 
 void CopyText(void* ptr, const char* text, size_t room)

@@ -111,7 +111,7 @@ TEST(ValidateBattery, EachFaultFailsTheCheckThatLooksForIt)
         {"thread-leak", "load-unload", "threads left behind", false},
         {"bad-refusal", "state", "was refused but the state changed", false},
         {"xerror", "editor", "X errors (first: BadWindow", true},
-        {"bad-eventproc", "editor", "_XEventProc names no function of a loaded module", true},
+        {"bad-eventproc", "editor", "_XEventProc names no executable code", true},
     };
     for (const Case& c : cases) {
         if (c.needsDisplay && !HaveDisplay()) continue;
