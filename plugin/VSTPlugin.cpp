@@ -146,11 +146,17 @@ float VSTPlugin::LinearThreshold()
 VstInt32 VSTPlugin::processEvents(VstEvents* events)
 {
     if (!events) return 0;
+    // The record declares two pointers and hosts hand as many as numEvents:
+    // read them as the array they are.
+    VstEvent* const* list = events->events;
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
-        const VstEvent* e = events->events[i];
+        const VstEvent* e = list[i];
         if (!e || e->type != kVstMidiType) continue;
         if (input.count >= input.capacity) break;  // the rest of this delivery is dropped
         memcpy(&input.events[input.write], e, sizeof(VstMidiEvent));
+        // Sent back as they came, but never with a size that would make the
+        // host read past the record.
+        input.events[input.write].byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
         input.write = (input.write + 1) % RingCapacity;
         ++input.count;
     }
