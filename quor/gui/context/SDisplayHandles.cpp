@@ -9,10 +9,19 @@ namespace quor {
 namespace gui {
 namespace context {
 
+namespace {
+thread_local Display* scoped = nullptr;
+}  // namespace
+
+SDisplayScope::SDisplayScope(Display* display) : previous(scoped) { scoped = display; }
+
+SDisplayScope::~SDisplayScope() { scoped = previous; }
+
 // dp is written by the host's GUI thread and read by the idle and timer
 // threads, hence the atomic accesses on a plain pointer.
 Display* CurrentDisplay()
 {
+    if (scoped) return scoped;
     Display* host = __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
     return host ? host : __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
 }

@@ -14,8 +14,24 @@ namespace quor {
 namespace gui {
 namespace context {
 
-// dp when set, else dps; may be null.
+// dp when set, else dps; may be null. Inside an SDisplayScope of the calling
+// thread, that scope's display.
 Display* CurrentDisplay();
+
+// Makes CurrentDisplay() answer `display` on the calling thread while it
+// lives, so that what is made meanwhile (windows, graphics contexts, fonts,
+// cursors) is made on that connection: the message box lives on our own
+// connection even after the host has handed over its display. Scopes nest.
+class SDisplayScope {
+public:
+    explicit SDisplayScope(Display* display);
+    ~SDisplayScope();
+    SDisplayScope(const SDisplayScope&) = delete;
+    SDisplayScope& operator=(const SDisplayScope&) = delete;
+
+private:
+    Display* previous;
+};
 // Stores the host's display once: later editor opens keep the first handle.
 // The monitor layout, missing when no display existed at load, is gathered.
 void AdoptHostDisplay(Display* host);

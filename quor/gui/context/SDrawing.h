@@ -1,7 +1,8 @@
 #pragma once
 // The drawing surface of a control: colours, pen, brush, font, logic and fill
 // settings, and the shape, text, bitmap and image operations on the current
-// device. Every X call goes to CurrentDisplay() and none is made without one.
+// device. Every X call goes to the device's own connection (CurrentDisplay()
+// for devices that have none) and none is made without one.
 
 #include <X11/Xlib.h>
 
@@ -151,7 +152,11 @@ private:
     bool Target(Display*& display, Drawable& target, GC& gc) const
     {
         if (!device) return false;
-        display = CurrentDisplay();
+        // A graphics context is only valid on the connection that made it:
+        // a window's is used there, whichever display is current now.
+        Display* owner = device->Owner();
+        if (owner && !DisplayOpen(owner)) return false;
+        display = owner ? owner : CurrentDisplay();
         if (!display) return false;
         target = device->GetDrawable();
         gc = device->Get();
