@@ -143,7 +143,7 @@ TEST_F(Dialogs, TheBoxPaintsAndOnlyALeftClickOnOkClosesIt)
 {
     auto box = bwtest::MakeOwned<SMessageDialog>();
     Locked([&] {
-        box->SetPosition(100, 100);
+        box->SetPosition(700, 600);
         box->ShowMessage("Failed to load plugin\n(Reason: System not supported)", "Blinkwatcher");
     });
     WaitViewable(box.get(), true);
@@ -176,7 +176,10 @@ TEST_F(Dialogs, AModalLoopWaitsForTheDispatchingThreadOrRunsInsideIt)
     for (bool byClick : {true, false}) {
         std::atomic<bool> returned{false};
         std::thread modal([&] {
-            Locked([&] { box->ShowModal("one line", "A title wider than the line itself"); });
+            Locked([&] {
+                box->SetPosition(700, 600);
+                box->ShowModal("one line", "A title wider than the line itself");
+            });
             returned = true;
         });
         WaitViewable(box.get(), true);
@@ -209,9 +212,10 @@ TEST_F(Dialogs, AModalLoopWaitsForTheDispatchingThreadOrRunsInsideIt)
         int returns = 0;
     };
     auto opener = bwtest::MakeOwned<Opener>(&globals);
-    auto label = bwtest::MakeOwned<SLabel<false>>(&globals, nullptr, 7, "open", 0, 600, 20, 40, 20, 0, false);
+    auto label = bwtest::MakeOwned<SLabel<false>>(&globals, nullptr, 7, "open", 0, 1100, 950, 40, 20, 0, false);
     Locked([&] {
         opener->box = box.get();
+        box->SetPosition(700, 600);
         label->AddEventListener(opener.get(), EVENT_CONTROL);
         label->Show();
     });
