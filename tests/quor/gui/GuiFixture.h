@@ -75,6 +75,9 @@ protected:
         own = quor::gui::context::CurrentDisplay();
         ASSERT_NE(own, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
         ASSERT_EQ(own, dps) << "controls live on the toolkit's own connection";
+        // As in a host: served from the start, also in a test that makes no
+        // control of its own (each test runs in a process of its own).
+        ASSERT_TRUE(quor::gui::SEventDispatcher::Serve(own));
         test = XOpenDisplay(DisplayString(own));
         ASSERT_NE(test, nullptr);
         int event, error, major, minor;
