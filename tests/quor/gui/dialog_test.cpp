@@ -35,7 +35,7 @@ protected:
     void MoveAside(SMessageDialog* box)
     {
         Locked([&] {
-            box->SetPosition(700, 600);
+            box->SetPosition(700, 700);
             box->Foreground(true);
         });
         Settle();
@@ -193,7 +193,7 @@ TEST_F(Dialogs, AModalLoopWaitsForTheDispatchingThreadOrReadsTheEventsInsideIt)
     for (bool byClick : {true, false}) {
         std::thread modal([&] {
             Locked([&] {
-                box->SetPosition(700, 600);
+                box->SetPosition(700, 700);
                 box->ShowModal("one line", "A title wider than the line itself");
             });
         });
