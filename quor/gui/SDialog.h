@@ -34,7 +34,7 @@ public:
     // "SDialog (ID n)", with the id taken from those resources' counter,
     // at (0, 0) on the root window, hidden. Then its cursor (the orange
     // arrow) and its title font (size 10, bold).
-    SDialog(int style = SDIALOG_STYLE, int width = 320, int height = 240);
+    explicit SDialog(int style = SDIALOG_STYLE, int width = 320, int height = 240);
     ~SDialog() override;
 
     // Hides it and ends a modal loop.
