@@ -18,11 +18,17 @@ function(bw_add_test name)
   # List-valued properties lose all but their first item on the way through
   # gtest_discover_tests, so they are set on the discovered tests by a file
   # that ctest includes after the discovery's own.
+  # Tests on the X server share one pointer and one screen: XTest input and
+  # read-back of one test must not meet another's windows or pointer moves.
+  set(lock "")
+  if("x11" IN_LIST T_LABELS)
+    set(lock "\n    RESOURCE_LOCK x11-server")
+  endif()
   set(props "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
   file(WRITE "${props}"
     "foreach(test IN LISTS ${name}_TESTS)\n"
     "  set_tests_properties(\"\${test}\" PROPERTIES LABELS [==[${T_LABELS}]==]\n"
-    "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==])\n"
+    "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==]${lock})\n"
     "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
 endfunction()
