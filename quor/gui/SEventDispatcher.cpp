@@ -177,6 +177,12 @@ void SEventDispatcher::Wake()
 
 bool SEventDispatcher::OnDispatchThread() { return onDispatchThread; }
 
+bool SEventDispatcher::Stopping()
+{
+    if (!alive.load()) return true;
+    return dispatch().stop.load(std::memory_order_acquire);
+}
+
 bool SEventDispatcher::Settle(int timeoutMs)
 {
     Dispatch& d = dispatch();

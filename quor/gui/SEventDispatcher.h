@@ -35,6 +35,9 @@ public:
     static void Wake();
     // Whether the caller is the dispatching thread.
     static bool OnDispatchThread();
+    // Whether the thread has been asked to end: an event loop nested in one
+    // of its handlers (a modal dialog) must return then.
+    static bool Stopping();
     // Waits until every event that reached the queue before the call has
     // been dispatched; for tests and for callers that must see their own
     // requests handled. False after the timeout or when nothing is served.

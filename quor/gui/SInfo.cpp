@@ -1,15 +1,43 @@
 #include "quor/gui/SInfo.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "quor/data/datastring.h"
+#include "quor/gui/SDisplay.h"
+#include "quor/gui/SMessageDialog.h"
+#include "quor/gui/SToolkitLock.h"
+#include "quor/gui/context/SDisplayHandles.h"
+#include "quor/system/SSystemData.h"
 
 namespace quor {
 namespace gui {
 
-void SInfo(const char* message, const char* title)
+namespace {
+
+// Plain pointers and flags, constant-initialised: they outlive every static
+// destructor, so a message during unload still finds out that the box is gone.
+SMessageDialog* box = nullptr;
+bool boxGone = false;
+
+// Made right after the box, so after everything the box's construction set
+// up on first use (the window registry, the atom cache, the dispatching
+// thread): it is destroyed before any of them, and before the connection
+// closes.
+struct BoxReaper {
+    ~BoxReaper()
+    {
+        SToolkitHold hold;
+        SMessageDialog* going = box;
+        box = nullptr;
+        boxGone = true;
+        delete going;
+    }
+};
+
+void WriteLine(const char* message, const char* title)
 {
     data::datastring<32, char> line(title ? title : "");
     line.Append(": ");
@@ -36,6 +64,35 @@ void SInfo(const char* message, const char* title)
         left -= static_cast<size_t>(done);
     }
 }
+
+}  // namespace
+
+void SInfo(const char* message, const char* title)
+{
+    WriteLine(message, title);
+    // Only our own connection: the toolkit's thread serves it whatever the
+    // host does, before any editor exists and after.
+    if (!__atomic_load_n(&dps, __ATOMIC_ACQUIRE)) return;
+    SToolkitHold hold;
+    if (boxGone) return;
+    // Nothing may unwind into the host; the line is out already.
+    try {
+        if (!box) {
+            box = new SMessageDialog();
+            static BoxReaper reaper;
+        }
+        Display* d = box->GetDisplay();
+        if (!d || !box->GetWindow()) return;
+        box->SetMessage(message, title);
+        if (SDisplay* monitors = sd.DisplayInfo()) monitors->CenterOnWindow(box);
+        XRaiseWindow(d, box->GetWindow());
+        box->ShowDialog();
+        XFlush(d);
+    } catch (...) {
+    }
+}
+
+SMessageDialog* SInfoBox() { return box; }
 
 }  // namespace gui
 }  // namespace quor

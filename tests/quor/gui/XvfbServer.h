@@ -1,6 +1,7 @@
 #pragma once
 // A private X server with a chosen screen layout, for the duration of a test.
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -65,9 +66,18 @@ private:
             close(ready[0]);
             return;
         }
-        pollfd p = {ready[0], POLLIN, 0};
-        char buffer[16] = {};
-        bool up = poll(&p, 1, 20000) > 0 && read(ready[0], buffer, sizeof buffer - 1) > 0;
+        // Xvfb writes the number and the line feed in two writes and dies
+        // when the second finds the pipe closed: read up to the line feed.
+        std::string said;
+        for (;;) {
+            pollfd p = {ready[0], POLLIN, 0};
+            char buffer[16];
+            ssize_t n = poll(&p, 1, 20000) > 0 ? read(ready[0], buffer, sizeof buffer) : -1;
+            if (n <= 0) break;
+            said.append(buffer, static_cast<size_t>(n));
+            if (said.find('\n') != std::string::npos) break;
+        }
+        bool up = said.find('\n') != std::string::npos;
         close(ready[0]);
         if (!up) {
             kill(child, SIGTERM);
