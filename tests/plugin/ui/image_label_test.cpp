@@ -83,9 +83,11 @@ protected:
         });
     }
 
-    // Whether the server still has the pixmap.
+    // Whether the server still has the pixmap, once the toolkit's requests
+    // so far have reached it.
     bool PixmapExists(Pixmap p)
     {
+        Settle();
         Window r;
         int x, y;
         unsigned w, h, border, depth;
