@@ -33,6 +33,8 @@ void SImageLabel::LoadBackground(void* data, int width, int height)
 {
     SToolkitHold hold;
     FreeImage();
+    // No data is no image, not an empty pixmap of undefined contents.
+    if (!data) return;
     bitmap = new context::SDrawBitmap(data, width, height, false);
     memoryDevice = new context::SDrawMemoryDevice(drawing ? drawing->GetDevice() : nullptr, bitmap);
 }

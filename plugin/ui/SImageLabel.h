@@ -23,7 +23,8 @@ public:
     void MouseStateChanged(bool* state, int change) override;
 
     // Replaces the image by the XPM lines at `data` (width x height, not
-    // scaled: the image's own size). The data is only read.
+    // scaled: the image's own size). The data is only read; null data
+    // leaves no image.
     virtual void LoadBackground(void* data, int width, int height);
 
     context::SDrawBitmap* Bitmap() const { return bitmap; }

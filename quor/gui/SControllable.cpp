@@ -73,8 +73,10 @@ void SControllable<T, U>::SetBitmaps(context::SDrawBitmap* background, context::
     delete backgroundDevice;
     delete handleDevice;
     backgroundDevice = handleDevice = nullptr;
-    delete backgroundBitmap;
-    delete handleBitmap;
+    // The same bitmaps given again are kept, not freed and then used.
+    if (backgroundBitmap != background && backgroundBitmap != handle) delete backgroundBitmap;
+    if (handleBitmap != handle && handleBitmap != background) delete handleBitmap;
+    if (background == handle) handle = nullptr;
     backgroundBitmap = background;
     handleBitmap = handle;
     context::SDrawDevice* window = this->drawing ? this->drawing->GetDevice() : nullptr;

@@ -158,6 +158,8 @@ TEST_F(ImageLabel, TheImageIsCopiedWholeAndASecondOneReplacesAndFreesIt)
     });
     EXPECT_FALSE(PixmapExists(second));
     EXPECT_EQ(Locked([&] { return label->Bitmap()->GetPixmap(); }), 0u);
+    Locked([&] { label->LoadBackground(nullptr, 80, 25); });  // no data, no image
+    EXPECT_EQ(Locked([&] { return label->Bitmap(); }), nullptr);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "ProbeControl.h"
 #include "quor/gui/SDial.h"
+#include "quor/gui/context/SDrawBitmap.h"
 #include "quor/gui/context/SDrawFont.h"
 
 using namespace quor::gui;
@@ -243,6 +244,34 @@ TEST_F(Dials, ABlackRoundedBoxWithTheValueAndAHoverFrame)
     Settle();
     EXPECT_GT(ink(), 5);
     EXPECT_LT(ink(), fifty);
+}
+
+// A skin: a red background and a blue 8 x 8 handle, from XPM lines.
+TEST_F(Dials, ASkinOfTwoImagesReplacesTheDrawnBox)
+{
+    auto image = [](int w, int h, const char* colour) {
+        std::vector<std::string> lines{std::to_string(w) + " " + std::to_string(h) + " 1 1",
+                                       std::string("x c ") + colour};
+        lines.insert(lines.end(), static_cast<size_t>(h), std::string(static_cast<size_t>(w), 'x'));
+        std::vector<const char*> text;
+        for (const std::string& l : lines) text.push_back(l.c_str());
+        return new context::SDrawBitmap(const_cast<char**>(text.data()), w, h, false);
+    };
+    Locked([&] {
+        dial->SetBitmaps(image(32, 16, "#FF0000"), image(8, 8, "#0000FF"));
+        EXPECT_TRUE(dial->TypeFlags() & CONTROLLABLE_BITMAPS);
+        EXPECT_EQ(dial->HandleRect(), Rectangle(0, 0, 8, 8));
+        dial->Refresh();
+    });
+    EXPECT_TRUE(WaitFor([&] { return PixelAt(dial.get(), 3, 3) == Rgb(0, 0, 255); }));
+    EXPECT_EQ(PixelAt(dial.get(), 20, 12), Rgb(255, 0, 0));
+    // One missing: both freed, drawn as a box again.
+    Locked([&] {
+        dial->SetBitmaps(nullptr, image(8, 8, "#0000FF"));
+        EXPECT_FALSE(dial->TypeFlags() & CONTROLLABLE_BITMAPS);
+        dial->Refresh();
+    });
+    EXPECT_TRUE(WaitFor([&] { return PixelAt(dial.get(), 3, 3) == Rgb(0, 0, 0); }));
 }
 
 }  // namespace
