@@ -18,11 +18,18 @@ function(bw_add_test name)
   # List-valued properties lose all but their first item on the way through
   # gtest_discover_tests, so they are set on the discovered tests by a file
   # that ctest includes after the discovery's own.
+  # Tests on the X server share its pointer, keyboard focus and screen: two
+  # of them at once would move each other's pointer and cover each other's
+  # windows, so they take turns.
+  set(lock "")
+  if("x11" IN_LIST T_LABELS)
+    set(lock " RESOURCE_LOCK xserver")
+  endif()
   set(props "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
   file(WRITE "${props}"
     "foreach(test IN LISTS ${name}_TESTS)\n"
     "  set_tests_properties(\"\${test}\" PROPERTIES LABELS [==[${T_LABELS}]==]\n"
-    "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==])\n"
+    "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==]${lock})\n"
     "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
 endfunction()

@@ -165,14 +165,11 @@ const char* SPlugin::PluginHostName() const
     return names[code];
 }
 
-bool SPlugin::EditorClosed()
-{
-    quor::threading::SMutexLock held(lock);
-    return editorClosed;
-}
-
 void SPlugin::SetEditorClosed(bool closed)
 {
     quor::threading::SMutexLock held(lock);
-    editorClosed = closed;
+    if (closed)
+        editorGate.Close();
+    else
+        editorGate.Open();
 }

@@ -1,11 +1,12 @@
 #pragma once
 // The program's common plug-in class: identity, capability answers, editor
-// routing and the lock that guards the editor-closed flag.
+// routing and the gate through which update requests reach the editor.
 
 #include <atomic>
 
 #include "plugin/AudioEffectX.h"
 #include "quor/data/datastring.h"
+#include "quor/threading/SGate.h"
 #include "quor/threading/SMutexOS.h"
 
 class SGlobals;
@@ -35,8 +36,11 @@ public:
     // The display name of the recognised host; empty without an editor.
     const char* PluginHostName() const;
 
-    // The editor-closed flag, read and written under the plug-in lock only.
-    bool EditorClosed();
+    // The editor-closed flag. Reading it takes no lock. Closing returns only
+    // when no update request is still being posted, so after it nothing
+    // reaches the editor until it is opened again; open and close are
+    // serialised by the plug-in lock.
+    bool EditorClosed() const { return editorGate.IsClosed(); }
     void SetEditorClosed(bool closed);
 
     bool Suspended() const { return suspended.load(std::memory_order_relaxed); }
@@ -58,7 +62,8 @@ protected:
     void AttachEditor(SPluginEditor* editor);
     SPluginEditor* PluginEditor() const { return pluginEditor; }
 
-    bool editorClosed = true;
+    // Closed while no editor window is open; posting passes it wait-free.
+    quor::threading::SGate editorGate;
     // Written by the dispatcher thread, read by the audio thread.
     std::atomic<bool> suspended{true};
     SPluginEditor* pluginEditor = nullptr;
@@ -66,5 +71,6 @@ protected:
     SGlobals* globals = nullptr;
     quor::data::datastring<32, char>* effectName = nullptr;
     quor::data::datastring<32, char>* directory = nullptr;
+    // Only the editor's open and close take it, never the audio thread.
     quor::threading::SMutexOS lock;
 };

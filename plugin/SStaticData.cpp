@@ -17,9 +17,10 @@
 using quor::gui::context::SDrawBrush;
 using quor::gui::context::SDrawFont;
 using quor::gui::context::SDrawPen;
+using quor::gui::context::SPixel;
 using quor::threading::SMutexLock;
 
-bool SColourRing::Add(uint32_t pixel)
+bool SColourRing::Add(quor::gui::context::SPixel pixel)
 {
     if (count >= capacity) return false;
     values[writePosition] = pixel;
@@ -77,20 +78,22 @@ SStaticData::~SStaticData()
     if (dps) {
         Display* own = dps;
         __atomic_store_n(&dps, static_cast<Display*>(nullptr), __ATOMIC_RELEASE);
+        quor::gui::SXErrorTrap::Remove(own);
         XCloseDisplay(own);
     }
 }
 
 void SStaticData::AddColours()
 {
-    if (!quor::gui::context::CurrentDisplay()) return;
+    SMutexLock hold(colourLock);
+    if (coloursLoaded.load(std::memory_order_acquire) || !quor::gui::context::CurrentDisplay()) return;
     for (const RGB& c : tableColours) {
         if (colours.Count() < SColourRing::Capacity) colours.Add(quor::gui::SCOL(c.r, c.g, c.b));
     }
-    coloursLoaded = true;
+    coloursLoaded.store(true, std::memory_order_release);
 }
 
-SDrawBrush* SStaticData::FindBrush(int colour)
+SDrawBrush* SStaticData::FindBrush(SPixel colour)
 {
     SMutexLock hold(lock);
     for (int i = 0; i < brushes.Count(); ++i) {
@@ -102,7 +105,7 @@ SDrawBrush* SStaticData::FindBrush(int colour)
     return brush;
 }
 
-SDrawPen* SStaticData::FindPen(int colour)
+SDrawPen* SStaticData::FindPen(SPixel colour)
 {
     SMutexLock hold(lock);
     for (int i = 0; i < pens.Count(); ++i) {
@@ -119,6 +122,40 @@ void SStaticData::AddFont(SDrawFont* font)
     if (!font) return;
     SMutexLock hold(lock);
     fonts.Add(font);
+}
+
+SDrawFont* SStaticData::SharedFont(int size, bool bold)
+{
+    const bool haveDisplay = quor::gui::context::CurrentDisplay() != nullptr;
+    for (int i = 0; i < fonts.Count(); ++i) {
+        SDrawFont* font = fonts.Get(i);
+        if (font && font->Size() == size && font->Bold() == bold && !font->Italic() && !font->HasFamily() &&
+            (font->Tried() || !haveDisplay))
+            return font;
+    }
+    return nullptr;
+}
+
+SDrawFont* SStaticData::FindFont(int size, bool bold)
+{
+    {
+        SMutexLock hold(lock);
+        if (SDrawFont* font = SharedFont(size, bold)) return font;
+    }
+    // Loading asks the server, which must not happen under the list lock;
+    // another thread may add the same font meanwhile, and then its font wins.
+    SDrawFont* made = new SDrawFont(size, bold, false, false, nullptr);
+    SDrawFont* found;
+    {
+        SMutexLock hold(lock);
+        found = SharedFont(size, bold);
+        if (!found) {
+            fonts.Add(made);
+            return made;
+        }
+    }
+    delete made;
+    return found;
 }
 
 int SStaticData::PenCount()

@@ -32,6 +32,9 @@ inline float Rounded(float value)
 #endif
 }
 
+// The threshold parameter for a threshold in whole dB.
+inline float ThresholdParameter(int32_t db) { return static_cast<float>(-0.01 * db); }
+
 // Kind 1 note on ... 7 pitch bend; 0 for system messages.
 int32_t KindOf(const VstMidiEvent& e)
 {
@@ -52,7 +55,7 @@ int32_t KindOf(const VstMidiEvent& e)
 }  // namespace
 
 VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
-    : SPlugin(audioMaster, result), lastThresholdParameter(std::numeric_limits<float>::quiet_NaN())
+    : SPlugin(audioMaster, result)
 {
     for (VSTPluginProgram& p : programs) {
         memset(p.name, 0, sizeof p.name);
@@ -71,21 +74,22 @@ VSTPlugin::~VSTPlugin() = default;
 
 // ---------------------------------------------------------------------------
 // Parameters and update requests: any thread (host, editor, audio). Posting
-// takes only the plug-in lock, around one flag read.
+// takes no lock and never waits: it passes the editor gate, which closing the
+// editor shuts and waits on.
 // ---------------------------------------------------------------------------
 
-void VSTPlugin::PostUpdate(VstInt32 index)
+// Inline: every call and every register it saves is a store, and a short
+// block's cost is mostly its stores.
+inline void VSTPlugin::PostUpdate(VstInt32 index)
 {
     SPluginEditor* e = PluginEditor();
-    if (!e || EditorClosed()) return;
-    e->postUpdateIndexed(index);
+    if (e) editorGate.Through([e, index] { e->postUpdateIndexed(index); });
 }
 
 void VSTPlugin::PostFullUpdate()
 {
     SPluginEditor* e = PluginEditor();
-    if (!e || EditorClosed()) return;
-    e->postUpdate();
+    if (e) editorGate.Through([e] { e->postUpdate(); });
 }
 
 void VSTPlugin::AsIn(void* plugin, int32_t active)
@@ -115,7 +119,7 @@ void VSTPlugin::setParameter(VstInt32 index, float value)
 float VSTPlugin::getParameter(VstInt32 index)
 {
     const VSTPluginProgram& p = programs[curProgram];
-    if (index == 0) return static_cast<float>(-0.01 * p.threshold.load(std::memory_order_relaxed));
+    if (index == 0) return ThresholdParameter(p.threshold.load(std::memory_order_relaxed));
     if (index >= 1 && index <= 7)
         return (p.kinds.load(std::memory_order_relaxed) >> (index - 1)) & 1 ? 1.0f : 0.0f;
     return 0.0f;
@@ -123,17 +127,19 @@ float VSTPlugin::getParameter(VstInt32 index)
 
 float VSTPlugin::LinearThreshold()
 {
-    const float parameter = Rounded(getParameter(0));
-    if (parameter != lastThresholdParameter) {
-        lastThresholdParameter = parameter;
+    // Compared as the stored whole number: converting and comparing floats
+    // first cost a noticeable part of a short block.
+    const int32_t db = programs[curProgram].threshold.load(std::memory_order_relaxed);
+    if (db != lastThresholdDb) {
+        lastThresholdDb = db;
+        const float parameter = Rounded(ThresholdParameter(db));
         lastLinearThreshold = Rounded(static_cast<float>(std::pow(10.0, Rounded(-5.0f * parameter))));
     }
     return lastLinearThreshold;
 }
 
 // ---------------------------------------------------------------------------
-// Audio thread, never blocks: no allocation, no system call; the plug-in lock
-// is the only wait, and only while an editor window is open.
+// Audio thread, never blocks: no allocation, no system call, no lock.
 // ---------------------------------------------------------------------------
 
 VstInt32 VSTPlugin::processEvents(VstEvents* events)
@@ -150,11 +156,18 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
     return 0;
 }
 
-void VSTPlugin::midiInProcess()
+void VSTPlugin::midiInProcess() { BeginBlockMidi(); }
+
+inline void VSTPlugin::BeginBlockMidi()
 {
-    setParameter(UpdateMidiQuiet, 0.0f);
-    setParameter(UpdateMidiQuietAlong, 0.0f);
-    if (input.count == 0) return;
+    // What setParameter does for these indices, without its checks.
+    PostUpdate(UpdateMidiQuiet);
+    PostUpdate(UpdateMidiQuietAlong);
+    if (input.count > 0) TakeInputEvents();
+}
+
+void VSTPlugin::TakeInputEvents()
+{
     bool active = false;
     while (input.count > 0) {
         const VstMidiEvent& e = input.events[input.read];
@@ -168,8 +181,8 @@ void VSTPlugin::midiInProcess()
             ++thru.count;
         }
     }
-    setParameter(UpdateMidiQuiet + (active ? 1 : 0), 0.0f);
-    setParameter(UpdateMidiQuietAlong + (active ? 1 : 0), 0.0f);
+    PostUpdate(UpdateMidiQuiet + (active ? 1 : 0));
+    PostUpdate(UpdateMidiQuietAlong + (active ? 1 : 0));
 }
 
 void VSTPlugin::midiPostProcess()
@@ -191,20 +204,21 @@ void VSTPlugin::midiPostProcess()
 void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate)
 {
     if (Suspended()) return;
-    midiInProcess();
+    // The block's own requests pass the editor gate by its lane. The lane
+    // ends before the events go to the host: closing the editor waits for
+    // the lane, and the host may hold its own locks while it closes.
+    editorGate.EnterLane();
+    BeginBlockMidi();
     // A host that hands over no buffers gets an inactive block, not a crash.
     const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
     block.frames = buffers && sampleFrames > 0 ? sampleFrames : 0;
-    block.channels = 2;
     block.threshold = LinearThreshold();
-    block.startResult = 0;
-    block.activeValue = 1;
-    detector.result = 0;
     if (accumulate)
         detector.Accumulate(inputs, outputs, block);
     else
         detector.Replace(inputs, outputs, block);
     detector.Report();
+    editorGate.LeaveLane();
     midiPostProcess();
 }
 

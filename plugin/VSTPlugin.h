@@ -69,22 +69,28 @@ protected:
         VstEvent* events[RingCapacity];
     };
 
-    // Both post only while an editor exists and its window is open; the
-    // editor call is made outside the plug-in lock.
+    // Both post only while an editor exists and its window is open; neither
+    // takes a lock nor waits.
     void PostUpdate(VstInt32 index);
     void PostFullUpdate();
     void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
+    // midiInProcess: the block's first requests, then the waiting events.
+    void BeginBlockMidi();
+    void TakeInputEvents();
     float LinearThreshold();
 
     VSTPluginProgram programs[1];
     quor::audio::analysis::SActivityBlockChecker<float> detector;
-    quor::audio::analysis::SActivityBlock<float> block{};
+    // Channel count, starting result and active value never change; the
+    // frames and the threshold are rewritten for each block.
+    quor::audio::analysis::SActivityBlock<float> block{0, 2, 0.0f, 0, 1};
     quor::audio::analysis::SActivityCallback callback = AsIn;
     OutgoingEvents outgoing{};
     VstMidiEvent outgoingStorage[RingCapacity];
     MidiRing input;
     MidiRing thru;
-    // The threshold is recomputed only when its parameter changes.
-    float lastThresholdParameter;
+    // The linear threshold is recomputed only when the stored threshold
+    // changes (no stored value is below -100 dB, so the first block computes).
+    int32_t lastThresholdDb = INT32_MIN;
     float lastLinearThreshold = 0.0f;
 };

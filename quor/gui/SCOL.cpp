@@ -17,7 +17,7 @@ unsigned short Channel(int c)
 }
 }  // namespace
 
-unsigned int SCOL(int r, int g, int b)
+context::SPixel SCOL(int r, int g, int b)
 {
     Display* display = context::CurrentDisplay();
     if (!display) return 0;
@@ -27,8 +27,8 @@ unsigned int SCOL(int r, int g, int b)
     colour.blue = Channel(b);
     colour.flags = DoRed | DoGreen | DoBlue;
     if (!XAllocColor(display, DefaultColormap(display, 0), &colour))
-        return static_cast<unsigned int>(BlackPixel(display, 0));
-    return static_cast<unsigned int>(colour.pixel);
+        return static_cast<context::SPixel>(BlackPixel(display, 0));
+    return static_cast<context::SPixel>(colour.pixel);
 }
 
 }  // namespace gui

@@ -1,6 +1,8 @@
 #pragma once
 // Colours as X pixel values of the current display's default colour map.
 
+#include "quor/gui/context/SPixel.h"
+
 namespace quor {
 namespace gui {
 
@@ -8,7 +10,7 @@ namespace gui {
 // returns the pixel; every call asks the server. When the server cannot
 // allocate the colour the screen's black pixel is returned, and with no
 // display at all 0 (black on the usual visuals) without any X call.
-unsigned int SCOL(int r, int g, int b);
+context::SPixel SCOL(int r, int g, int b);
 
 }  // namespace gui
 }  // namespace quor

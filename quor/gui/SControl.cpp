@@ -722,7 +722,7 @@ void SControl::SetBackgroundColour(bool alternate)
 
 void SControl::SetBackgroundColour(uint32_t pixel)
 {
-    if (drawing) drawing->SetBackgroundColour(static_cast<int>(pixel));
+    if (drawing) drawing->SetBackgroundColour(pixel);
 }
 
 uint32_t SControl::GetBackgroundColour() { return drawing ? drawing->GetBackgroundColour() : 0; }

@@ -1,6 +1,7 @@
 #include "quor/gui/SXErrorTrap.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -18,9 +19,14 @@ namespace {
 
 std::atomic<uint64_t> trapped{0};
 
+struct Trap {
+    Display* display;
+    std::unique_ptr<_XAsyncHandler> handler;
+};
+
 struct Hooked {
     std::mutex lock;
-    std::vector<Display*> displays;
+    std::vector<Trap> traps;
 };
 
 Hooked& hooked()
@@ -34,21 +40,22 @@ Hooked& hooked()
 std::mutex probeLock;
 SXErrorTrap::Probe* probes = nullptr;
 
-// Xlib hands the hook the error as it came off the wire.
-int Hook(Display* display, xError* wire, XExtCodes*, int* result)
+// Every error of the connection passes here before any error handler: Xlib
+// asks its asynchronous reply handlers first, on both of the paths an error
+// can arrive by (while a request waits for its reply, and among the events).
+// An extension's error hook would only see the first. Xlib has just recorded
+// the failed request's serial as the last one read.
+Bool Hook(Display* display, xReply* reply, char*, int, XPointer)
 {
-    *result = 0;
-    // The full serial of the failed request: the wire carries its low 16
-    // bits, the connection knows the rest.
-    unsigned long last = LastKnownRequestProcessed(display);
-    unsigned long serial = (last & ~0xFFFFul) | wire->sequenceNumber;
-    if (serial > last) serial -= 0x10000;
+    if (reply->generic.type != X_Error) return False;
+    const xError* wire = reinterpret_cast<const xError*>(reply);
+    const unsigned long serial = LastKnownRequestProcessed(display);
     {
         std::lock_guard<std::mutex> guard(probeLock);
         for (SXErrorTrap::Probe* p = probes; p; p = p->outer) {
             if (p->display == display && serial >= p->first) {
                 p->failed = true;
-                return 1;
+                return True;
             }
         }
     }
@@ -62,7 +69,7 @@ int Hook(Display* display, xError* wire, XExtCodes*, int* result)
     event.minor_code = static_cast<unsigned char>(wire->minorCode);
     trapped.fetch_add(1, std::memory_order_relaxed);
     SControl::errorHandler(display, &event);
-    return 1;  // handled: the process-wide handler is not called
+    return True;  // handled: no error handler is called
 }
 
 // On a connection without the hook (the host's, used only when ours could not
@@ -112,20 +119,39 @@ void SXErrorTrap::Install(Display* display)
     if (!display) return;
     Hooked& h = hooked();
     std::lock_guard<std::mutex> guard(h.lock);
-    for (Display* d : h.displays)
-        if (d == display) return;
-    XExtCodes* codes = XAddExtension(display);
-    if (!codes) return;
-    XESetError(display, codes->extension, Hook);
-    h.displays.push_back(display);
+    for (const Trap& t : h.traps)
+        if (t.display == display) return;
+    std::unique_ptr<_XAsyncHandler> handler(new _XAsyncHandler());
+    handler->handler = Hook;
+    handler->data = nullptr;
+    LockDisplay(display);
+    handler->next = display->async_handlers;
+    display->async_handlers = handler.get();
+    UnlockDisplay(display);
+    h.traps.push_back(Trap{display, std::move(handler)});
+}
+
+void SXErrorTrap::Remove(Display* display)
+{
+    if (!display) return;
+    Hooked& h = hooked();
+    std::lock_guard<std::mutex> guard(h.lock);
+    for (size_t i = 0; i < h.traps.size(); ++i) {
+        if (h.traps[i].display != display) continue;
+        LockDisplay(display);
+        DeqAsyncHandler(display, h.traps[i].handler.get());
+        UnlockDisplay(display);
+        h.traps.erase(h.traps.begin() + static_cast<long>(i));
+        return;
+    }
 }
 
 bool SXErrorTrap::Installed(Display* display)
 {
     Hooked& h = hooked();
     std::lock_guard<std::mutex> guard(h.lock);
-    for (Display* d : h.displays)
-        if (d == display) return true;
+    for (const Trap& t : h.traps)
+        if (t.display == display) return true;
     return false;
 }
 

@@ -3,8 +3,8 @@
 // handler. Xlib's default handler ends the process on any error, and the
 // process is a host that has no idea we exist; swapping the process-wide
 // handler around our requests would race with the host's own threads. Xlib
-// lets a library hook the errors of one connection (an extension's error
-// hook, called before the global handler), which is what this installs.
+// asks a connection's asynchronous reply handlers about every error before
+// any error handler, so one such handler, installed for good, catches them.
 //
 // Every error so trapped is printed in the control's "XError Message: "
 // format and counted, except errors of requests made inside a Probe: those
@@ -24,6 +24,8 @@ public:
     // nothing. Null is ignored.
     static void Install(Display* display);
     static bool Installed(Display* display);
+    // Takes the trap off again (before the connection is closed).
+    static void Remove(Display* display);
     // Errors trapped on any hooked connection outside probes since load.
     static uint64_t Count();
 

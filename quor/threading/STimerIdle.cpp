@@ -41,7 +41,8 @@ IdleState& Idle()
 void StartThread(IdleState& s, int period, void* argument)
 {
     if (s.idletimerrunning) return;
-    s.idleperiod = period;
+    // A period of 0 or less would turn the wait between passes into a spin.
+    s.idleperiod = period > 0 ? period : 1;
     s.idlethreadfunc = STimerIdle::timercallback;
     s.idlethread = new SThread(2);
     // Safe to look at afterwards: the thread cannot stop itself while the
@@ -192,7 +193,7 @@ void* STimerIdle::timercallback(void* idle)
             if (it != s.idledata.end()) i = static_cast<size_t>(it - s.idledata.begin()) + 1;
         }
         if (SThread::StopRequested()) break;
-        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod > 0 ? s.idleperiod : 0),
+        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod),
                            [] { return SThread::StopRequested(); });
     }
     onIdleThread = false;

@@ -22,8 +22,8 @@ struct SIdleData {
 // A control's handle on the process-wide idle thread, which calls every
 // registered idle function in turn, once per period.
 //
-// The first STimerIdle starts the thread; its period is copied into the
-// process-wide state, so the thread never reads an STimerIdle (several plug-in
+// The first STimerIdle starts the thread; its period (at least 1 ms) is
+// copied into the process-wide state, so the thread never reads an STimerIdle (several plug-in
 // instances come and go in one process). Passes over the registered functions
 // and changes to them are serialised. No lock is held while an idle function
 // runs, so an idle function may take the X display lock and may register or

@@ -13,7 +13,7 @@ namespace bwtest {
 // refresh (postUpdate).
 class RecordingEditor : public SPluginEditor {
 public:
-    RecordingEditor(AudioEffect* effect, int& result, int32_t host = 0) : SPluginEditor(effect, nullptr, result)
+    RecordingEditor(SPlugin* effect, int& result, int32_t host = 0) : SPluginEditor(effect, nullptr, result)
     {
         hostCode = host;
     }
@@ -47,19 +47,28 @@ private:
     std::vector<long> requests;
 };
 
-class EnginePlugin : public VSTPlugin {
+// The load result a double hands to its plug-in's constructor. As a base
+// named before the plug-in it is initialised first, so what the plug-in's
+// construction writes into it stays (a member would be initialised after the
+// base and overwrite it).
+struct LoadResult {
+    int result = 0;
+};
+
+template <class Plugin>
+class EnginePluginOf : public LoadResult, public Plugin {
 public:
-    explicit EnginePlugin(audioMasterCallback host = nullptr, int32_t hostCode = 0)
-        : VSTPlugin(host, result), editorDouble(new RecordingEditor(this, result, hostCode))
+    explicit EnginePluginOf(audioMasterCallback host = nullptr, int32_t hostCode = 0)
+        : Plugin(host, result), editorDouble(new RecordingEditor(this, result, hostCode))
     {
-        AttachEditor(editorDouble);
+        this->AttachEditor(editorDouble);
     }
     RecordingEditor& Editor() { return *editorDouble; }
-
-    int result = 0;
 
 private:
     RecordingEditor* editorDouble;
 };
+
+using EnginePlugin = EnginePluginOf<VSTPlugin>;
 
 }  // namespace bwtest

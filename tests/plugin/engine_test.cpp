@@ -225,7 +225,7 @@ TEST_F(Engine, ThresholdComparesSignedSamplesStrictly)
     plugin.Editor().Take();
     const float threshold = 0.01f;
     using Variant = quor::audio::analysis::SActivityBlockChecker<float>::Variant;
-    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX}) {
+    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX, Variant::AVX512}) {
         plugin.Detector().SelectVariant(v);
         std::vector<float> block(37, 0.0f);
         block[36] = threshold;
@@ -259,7 +259,7 @@ TEST_F(Engine, BothLoopVariantsGiveTheSameBlocks)
     }
     std::vector<Requests> answers;
     std::vector<std::vector<float>> outputs;
-    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX}) {
+    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX, Variant::AVX512}) {
         plugin.Detector().SelectVariant(v);
         answers.push_back(Block(left, right));
         outputs.push_back(outL);
@@ -271,6 +271,37 @@ TEST_F(Engine, BothLoopVariantsGiveTheSameBlocks)
         EXPECT_EQ(outputs[1], outputs[2 * v + 1]);
     }
     EXPECT_EQ(outputs[0], left);
+}
+
+TEST_F(Engine, InPlaceBlocksKeepTheirSamplesAndAnswerAsOutOfPlace)
+{
+    using Variant = quor::audio::analysis::SActivityBlockChecker<float>::Variant;
+    std::vector<float> left(517), right(517);
+    for (size_t i = 0; i < left.size(); ++i) {
+        left[i] = std::sin(0.03f * i) * 0.002f;
+        right[i] = -std::cos(0.05f * i) * 0.002f;
+    }
+    for (Variant v : {Variant::Plain, Variant::SSE2, Variant::AVX, Variant::AVX512}) {
+        plugin.Detector().SelectVariant(v);
+        for (float loud : {0.0f, 0.5f}) {
+            std::vector<float> l = left, r = right;
+            r[516] = loud;
+            const Requests expected = Block(l, r);
+            // Both channels in place, then only the right one.
+            std::vector<float> ioL = l, ioR = r, outL2(l.size());
+            float* both[2] = {ioL.data(), ioR.data()};
+            plugin.processReplacing(both, both, static_cast<VstInt32>(l.size()));
+            EXPECT_EQ(plugin.Editor().Take(), expected);
+            EXPECT_EQ(ioL, l);
+            EXPECT_EQ(ioR, r);
+            float* in[2] = {l.data(), ioR.data()};
+            float* out[2] = {outL2.data(), ioR.data()};
+            plugin.processReplacing(in, out, static_cast<VstInt32>(l.size()));
+            EXPECT_EQ(plugin.Editor().Take(), expected);
+            EXPECT_EQ(outL2, l);
+            EXPECT_EQ(ioR, r);
+        }
+    }
 }
 
 TEST_F(Engine, EventsArrivingWhileSuspendedAreMonitoredAfterResume)
@@ -371,4 +402,20 @@ TEST(EngineDirectory, FirstResumeKeepsTheNameAndDirectory)
         ASSERT_NE(plugin.PluginDirectory(), nullptr);
         EXPECT_STREQ(plugin.PluginDirectory()->Text(), path == longPath.c_str() || !path ? "" : "/opt/vst/");
     }
+}
+
+namespace {
+
+// Writes a load result while it is constructed, as host recognition does.
+class ReportingPlugin : public VSTPlugin {
+public:
+    ReportingPlugin(audioMasterCallback host, int& result) : VSTPlugin(host, result) { result = 3; }
+};
+
+}  // namespace
+
+TEST(EngineDoubles, AResultWrittenDuringConstructionStays)
+{
+    bwtest::EnginePluginOf<ReportingPlugin> plugin;
+    EXPECT_EQ(plugin.result, 3);
 }

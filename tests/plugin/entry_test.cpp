@@ -62,7 +62,7 @@ int32_t forcedHost = 0;
 
 class CountedPlugin : public bwtest::EnginePlugin {
 public:
-    CountedPlugin(audioMasterCallback host, int32_t code) : EnginePlugin(host, code) { ++constructed; }
+    CountedPlugin(audioMasterCallback host, int32_t code) : bwtest::EnginePlugin(host, code) { ++constructed; }
     ~CountedPlugin() override { ++destroyed; }
 };
 
@@ -216,10 +216,9 @@ public:
     bool& saw;
 };
 
-class OrderedPlugin : public VSTPlugin {
+class OrderedPlugin : public bwtest::LoadResult, public VSTPlugin {
 public:
     OrderedPlugin(bool& saw) : VSTPlugin(nullptr, result) { AttachEditor(new OrderedEditor(this, result, saw)); }
-    int result = 0;
 };
 
 }  // namespace

@@ -387,8 +387,8 @@ def main():
 
     with open(os.path.join(outdir, "images.h"), "w") as f:
         f.write("#pragma once\n" + HEADER + """// The editor's embedded XPM images, each a pointer to the first line of its
-// array (header, colours, pixel rows). libXpm takes char**: cast at the call,
-// the library does not write through it.
+// array (header, colours, pixel rows). SDrawBitmap takes them as they are;
+// calling libXpm directly needs a cast to char**, through which it only reads.
 
 namespace quor {
 namespace images {

@@ -29,10 +29,10 @@ class SActivityBlockChecker;
 template <>
 class SActivityBlockChecker<float> {
 public:
-    enum class Variant { Plain, SSE2, AVX };
+    enum class Variant { Plain, SSE2, AVX, AVX512 };
 
     // The widest variant the processor runs.
-    SActivityBlockChecker() : variant(Best()) {}
+    SActivityBlockChecker() { SelectVariant(Best()); }
     virtual ~SActivityBlockChecker() = default;
     SActivityBlockChecker(const SActivityBlockChecker&) = delete;
     SActivityBlockChecker& operator=(const SActivityBlockChecker&) = delete;
@@ -46,32 +46,61 @@ public:
 
     Variant CurrentVariant() const { return variant; }
     // A variant the processor cannot run falls back to the best one it can.
-    void SelectVariant(Variant v) { variant = Runs(v) ? v : Best(); }
+    void SelectVariant(Variant v)
+    {
+        variant = Runs(v) ? v : Best();
+        kernels = variant == Variant::AVX512 ? &ActivityKernelsAVX512
+                  : variant == Variant::AVX  ? &ActivityKernelsAVX
+                  : variant == Variant::SSE2 ? &ActivityKernelsSSE2
+                                             : &ActivityKernelsPlain;
+    }
     static bool Runs(Variant v)
     {
         return v == Variant::Plain || (v == Variant::SSE2 && ProcessorHasSSE2()) ||
-               (v == Variant::AVX && ProcessorHasAVX());
+               (v == Variant::AVX && ProcessorHasAVX()) || (v == Variant::AVX512 && ProcessorHasAVX512());
     }
     static Variant Best()
     {
-        return ProcessorHasAVX() ? Variant::AVX : ProcessorHasSSE2() ? Variant::SSE2 : Variant::Plain;
+        return ProcessorHasAVX512() ? Variant::AVX512
+               : ProcessorHasAVX()  ? Variant::AVX
+               : ProcessorHasSSE2() ? Variant::SSE2
+                                    : Variant::Plain;
     }
 
     // Both return the block's result; they use `channels` input and output
-    // pointers, none of them null when frames > 0.
+    // pointers, none of them null when frames > 0. A channel whose output is
+    // its input (hosts often process in place) is only scanned, not copied.
     int32_t Replace(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
-        return Run(inputs, outputs, block,
-                   variant == Variant::AVX    ? ReplaceAboveAVX
-                   : variant == Variant::SSE2 ? ReplaceAboveSSE2
-                                              : ReplaceAbovePlain);
+        int any = 0;
+        if (block.frames > 0) {
+            const int32_t n = block.frames;
+            const float t = block.threshold;
+            int32_t c = 0;
+            for (; c + 2 <= block.channels; c += 2) {
+                if (inputs[c] == outputs[c] && inputs[c + 1] == outputs[c + 1])
+                    any |= kernels->scanPair(inputs[c], inputs[c + 1], n, t);
+                else
+                    any |= kernels->replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
+            }
+            for (; c < block.channels; ++c)
+                any |= inputs[c] == outputs[c] ? kernels->scan(inputs[c], n, t)
+                                               : kernels->replace(inputs[c], outputs[c], n, t);
+        }
+        return Result(any, block);
     }
     int32_t Accumulate(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
-        return Run(inputs, outputs, block,
-                   variant == Variant::AVX    ? AccumulateAboveAVX
-                   : variant == Variant::SSE2 ? AccumulateAboveSSE2
-                                              : AccumulateAbovePlain);
+        int any = 0;
+        if (block.frames > 0) {
+            int32_t c = 0;
+            for (; c + 2 <= block.channels; c += 2)
+                any |= kernels->accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], block.frames,
+                                               block.threshold);
+            for (; c < block.channels; ++c)
+                any |= kernels->accumulate(inputs[c], outputs[c], block.frames, block.threshold);
+        }
+        return Result(any, block);
     }
 
     // Calls the installed callback with the block's result.
@@ -83,21 +112,16 @@ public:
     int32_t result = 0;
 
 private:
-    typedef int (*Kernel)(const float*, float*, int32_t, float);
-
-    int32_t Run(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block, Kernel kernel)
+    int32_t Result(int any, const SActivityBlock<float>& block)
     {
-        int any = 0;
-        if (block.frames > 0)
-            for (int32_t c = 0; c < block.channels; ++c)
-                any |= kernel(inputs[c], outputs[c], block.frames, block.threshold);
         result = any ? block.activeValue : block.startResult;
         return result;
     }
 
     SActivityCallback* slot = nullptr;
     void* argument = nullptr;
-    Variant variant;
+    Variant variant = Variant::Plain;
+    const SActivityKernels* kernels = &ActivityKernelsPlain;
 };
 
 }  // namespace analysis

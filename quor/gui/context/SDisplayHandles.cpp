@@ -1,6 +1,8 @@
 #include "quor/gui/context/SDisplayHandles.h"
 
+#include "plugin/SStaticData.h"
 #include "quor/system/SSystemData.h"
+#include "quor/threading/SMutexOS.h"
 
 Display* dp = nullptr;
 Display* dps = nullptr;
@@ -13,15 +15,21 @@ namespace context {
 // threads, hence the atomic accesses on a plain pointer.
 Display* CurrentDisplay()
 {
-    Display* host = __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
-    return host ? host : __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+    Display* own = __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+    return own ? own : __atomic_load_n(&dp, __ATOMIC_ACQUIRE);
 }
 
 void AdoptHostDisplay(Display* host)
 {
     Display* expected = nullptr;
     __atomic_compare_exchange_n(&dp, &expected, host, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
-    if (host) sd.getDisplayInfos();
+    if (!host) return;
+    // Hosts may open editors from several threads at once: the monitor
+    // layout and the colour table are gathered by one of them.
+    static quor::threading::SMutexOS gathering;
+    quor::threading::SMutexLock hold(gathering);
+    sd.getDisplayInfos();
+    if (!statdata.coloursLoaded) statdata.AddColours();
 }
 
 bool DisplayOpen(Display* display)

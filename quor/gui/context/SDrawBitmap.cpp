@@ -8,9 +8,19 @@ namespace quor {
 namespace gui {
 namespace context {
 
-SDrawBitmap::SDrawBitmap(void* xpm, int width_, int height_, bool flag_)
+SDrawBitmap::SDrawBitmap(const char* const* xpm, int width_, int height_, bool flag_)
 {
     Create(xpm, width_, height_, flag_);
+}
+
+SDrawBitmap::SDrawBitmap(void* xpm, int width_, int height_, bool flag_)
+    : SDrawBitmap(static_cast<const char* const*>(xpm), width_, height_, flag_)
+{
+}
+
+SDrawBitmap::SDrawBitmap(std::nullptr_t, int width_, int height_, bool flag_)
+    : SDrawBitmap(static_cast<const char* const*>(nullptr), width_, height_, flag_)
+{
 }
 
 SDrawBitmap::~SDrawBitmap()
@@ -25,7 +35,7 @@ int SDrawBitmap::Use()
     return 0;
 }
 
-void SDrawBitmap::Create(void* xpm, int width_, int height_, bool flag_)
+void SDrawBitmap::Create(const char* const* xpm, int width_, int height_, bool flag_)
 {
     if (pixmap) return;
     flag = flag_;
@@ -42,7 +52,8 @@ void SDrawBitmap::Create(void* xpm, int width_, int height_, bool flag_)
         attributes.closeness = 40000;
         Pixmap image = 0;
         Pixmap shape = 0;
-        int status = XpmCreatePixmapFromData(display, DefaultRootWindow(display), static_cast<char**>(xpm), &image,
+        // libXpm's char** is historical: it only reads the lines.
+        int status = XpmCreatePixmapFromData(display, DefaultRootWindow(display), const_cast<char**>(xpm), &image,
                                              &shape, &attributes);
         if (shape) XFreePixmap(display, shape);
         if (status >= XpmSuccess && image) {

@@ -3,6 +3,8 @@
 
 #include <X11/Xlib.h>
 
+#include <cstddef>
+
 #include "quor/data/datastring.h"
 
 namespace quor {
@@ -13,9 +15,13 @@ class SDrawBitmapMask;
 
 class SDrawBitmap {
 public:
-    // xpm: an array of XPM text lines, or null for an empty pixmap of
-    // width x height whose contents are undefined until drawn.
+    // xpm: an array of XPM text lines (header, colours, pixel rows: the
+    // embedded images of quor::images as they are), or null for an empty
+    // pixmap of width x height whose contents are undefined until drawn.
+    // The lines are only read. The void* form takes the same array.
+    SDrawBitmap(const char* const* xpm, int width, int height, bool flag);
     SDrawBitmap(void* xpm, int width, int height, bool flag);
+    SDrawBitmap(std::nullptr_t, int width, int height, bool flag);
     virtual ~SDrawBitmap();
     SDrawBitmap(const SDrawBitmap&) = delete;
     SDrawBitmap& operator=(const SDrawBitmap&) = delete;
@@ -24,7 +30,15 @@ public:
 
     // Does nothing when the bitmap already has a pixmap. An XPM image that
     // cannot be converted leaves a 1 x 1 bitmap without a pixmap.
-    void Create(void* xpm, int width, int height, bool flag);
+    void Create(const char* const* xpm, int width, int height, bool flag);
+    void Create(void* xpm, int width, int height, bool flag)
+    {
+        Create(static_cast<const char* const*>(xpm), width, height, flag);
+    }
+    void Create(std::nullptr_t, int width, int height, bool flag)
+    {
+        Create(static_cast<const char* const*>(nullptr), width, height, flag);
+    }
     void Create(int) {}
     void Create(int, int, int, int, void*) {}
     void Create(const quor::data::datastring<32, char>&, bool, int) {}

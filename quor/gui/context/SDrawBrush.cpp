@@ -6,7 +6,8 @@ namespace quor {
 namespace gui {
 namespace context {
 
-SDrawBrush::SDrawBrush(int colour_, int style_, SDrawBitmap* bitmap_) : bitmap(bitmap_), style(style_), colour(colour_)
+SDrawBrush::SDrawBrush(SPixel colour_, int style_, SDrawBitmap* bitmap_)
+    : bitmap(bitmap_), style(style_), colour(colour_)
 {
 }
 

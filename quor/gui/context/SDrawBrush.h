@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quor/gui/context/SPixel.h"
+
 namespace quor {
 namespace gui {
 namespace context {
@@ -10,18 +12,18 @@ class SDrawBitmap;
 class SDrawBrush {
 public:
     // style -1 is a plain solid brush.
-    SDrawBrush(int colour, int style, SDrawBitmap* bitmap);
+    SDrawBrush(SPixel colour, int style, SDrawBitmap* bitmap);
     virtual ~SDrawBrush();
     SDrawBrush(const SDrawBrush&) = delete;
     SDrawBrush& operator=(const SDrawBrush&) = delete;
 
     // The colour a fill with this brush paints.
-    int EffectiveColour() const { return style == -1 ? colour : secondColour; }
+    SPixel EffectiveColour() const { return style == -1 ? colour : secondColour; }
 
     SDrawBitmap* bitmap;
     int style;
-    int colour;
-    int secondColour = 0;
+    SPixel colour;
+    SPixel secondColour = 0;
 };
 
 }  // namespace context

@@ -21,7 +21,9 @@ public:
     virtual GC Get();
     virtual Drawable GetDrawable();
 
-    // The connection the graphics context was made on (null when none).
+    // The connection the graphics context (and, for a memory device, its
+    // pixmap) was made on; null when there is none. Everything drawn on this
+    // device goes through this connection.
     Display* Owner() const { return owner; }
 
 protected:

@@ -41,11 +41,12 @@ quor::data::datastring<32, char> SDrawFont::SearchName(int pixels, bool bold)
 }
 
 SDrawFont::SDrawFont(int size_, bool bold_, bool italic_, bool, const char* family)
-    : size(size_), bold(bold_), italic(italic_)
+    : size(size_), bold(bold_), italic(italic_), hasFamily(family != nullptr)
 {
     name = FirstName(size, bold, italic, family);
     Display* d = CurrentDisplay();
     if (!d) return;
+    tried = true;
     const int p = PixelSize(size);
     if (family || p <= 12) {
         Load(d, name.Text());

@@ -37,6 +37,11 @@ public:
     // Null when the server has no such font (or there was no display).
     XFontStruct* Info() const { return fontInfo; }
     Display* GetDisplay() const { return display; }
+    // Made with a family name of the caller's.
+    bool HasFamily() const { return hasFamily; }
+    // A display was there to load it from (whether or not the server had the
+    // font); false for a font made while the process had no display at all.
+    bool Tried() const { return tried; }
     int Ascent() const { return fontInfo ? fontInfo->ascent : 0; }
     int Descent() const { return fontInfo ? fontInfo->descent : 0; }
     // Extent width of the text; 0 without font info or text. Computed from the
@@ -55,6 +60,8 @@ private:
     quor::data::datastring<32, char> name;
     bool bold;
     bool italic;
+    bool hasFamily;
+    bool tried = false;
     Font fontId = 0;
     XFontStruct* fontInfo = nullptr;
     Display* display = nullptr;

@@ -17,7 +17,7 @@ SDrawMemoryDevice::SDrawMemoryDevice(SDrawDevice* window_, SDrawBitmap* bitmap_)
 
 SDrawMemoryDevice::~SDrawMemoryDevice()
 {
-    if (memoryOwner && DisplayOpen(memoryOwner)) XFlush(memoryOwner);
+    if (owner && DisplayOpen(owner)) XFlush(owner);
     FreeContext();
 }
 
@@ -47,14 +47,14 @@ void SDrawMemoryDevice::MakeContext()
     Display* display = bitmap ? bitmap->Owner() : nullptr;
     if (!pixmap || !display || !DisplayOpen(display)) return;
     memoryGc = XCreateGC(display, pixmap, 0, nullptr);
-    if (memoryGc) memoryOwner = display;
+    if (memoryGc) owner = display;
 }
 
 void SDrawMemoryDevice::FreeContext()
 {
-    if (memoryGc && memoryOwner && DisplayOpen(memoryOwner)) XFreeGC(memoryOwner, memoryGc);
+    if (memoryGc && owner && DisplayOpen(owner)) XFreeGC(owner, memoryGc);
     memoryGc = nullptr;
-    memoryOwner = nullptr;
+    owner = nullptr;
 }
 
 }  // namespace context

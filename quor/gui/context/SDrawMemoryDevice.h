@@ -31,8 +31,8 @@ private:
 
     SDrawDevice* window;
     SDrawBitmap* bitmap = nullptr;
+    // Made on the bitmap's connection, which becomes this device's Owner().
     GC memoryGc = nullptr;
-    Display* memoryOwner = nullptr;
 };
 
 }  // namespace context

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quor/gui/context/SPixel.h"
+
 namespace quor {
 namespace gui {
 namespace context {
@@ -7,12 +9,12 @@ namespace context {
 // Line attributes and colour; holds no X resource.
 class SDrawPen {
 public:
-    SDrawPen(int colour_, int width_, bool dashed_) : width(width_), dashed(dashed_), colour(colour_) {}
+    SDrawPen(SPixel colour_, int width_, bool dashed_) : width(width_), dashed(dashed_), colour(colour_) {}
     virtual ~SDrawPen() {}
 
     int width;
     bool dashed;
-    int colour;
+    SPixel colour;
 };
 
 }  // namespace context

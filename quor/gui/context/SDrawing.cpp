@@ -64,24 +64,29 @@ SDrawing::SDrawing() = default;
 
 SDrawing::SDrawing(quor::gui::SControl* control_, SGlobals* globals_) : control(control_), globals(globals_)
 {
-    device = new SDrawDevice(WindowOf(control_));
+    device = ownDevice = new SDrawDevice(WindowOf(control_));
     SetDefaultColours();
 }
 
 void SDrawing::SetDefaultColours()
 {
-    int black = static_cast<int>(SCOL(0, 0, 0));
-    int white = static_cast<int>(SCOL(255, 255, 255));
+    const SPixel black = SCOL(0, 0, 0);
+    const SPixel white = SCOL(255, 255, 255);
     background = parentBackground = backgroundAlternate = backgroundNormal = black;
     frameColour1 = frameColour3 = black;
     foreground = foregroundAlternate = foregroundNormal = white;
     textColour = textColourAlternate = white;
-    frameColour2 = static_cast<int>(SCOL(138, 145, 150));
+    frameColour2 = SCOL(138, 145, 150);
 }
 
+// Only the own device is freed: a memory device swapped in belongs to the
+// control, which frees it itself.
 SDrawing::~SDrawing()
 {
-    delete device;
+    for (SDrawDeviceSwap* swap = swaps; swap; swap = swap->outer) swap->surface = nullptr;
+    swaps = nullptr;
+    delete ownDevice;
+    ownDevice = nullptr;
     device = nullptr;
 }
 
@@ -95,22 +100,48 @@ void SDrawing::SetDevice(SDrawDevice* device_)
     device = device_;
 }
 
+void SDrawing::SetOwnedDevice(SDrawDevice* device_)
+{
+    if (device_ == ownDevice) return;
+    if (device == ownDevice) device = device_;
+    delete ownDevice;
+    ownDevice = device_;
+}
+
 void SDrawing::InitDrawing(quor::gui::SControl* control_, SDrawing*)
 {
-    delete device;
-    device = new SDrawDevice(WindowOf(control_));
+    SetOwnedDevice(new SDrawDevice(WindowOf(control_)));
     control = control_;
 }
 
 void SDrawing::CleanDrawing()
 {
-    delete device;
-    device = nullptr;
+    SetOwnedDevice(nullptr);
+}
+
+SDrawDeviceSwap::SDrawDeviceSwap(SDrawing& surface_, SDrawDevice* device)
+    : surface(&surface_), previous(surface_.GetDevice()), previousOwned(previous == surface_.OwnedDevice()),
+      outer(surface_.swaps)
+{
+    surface_.swaps = this;
+    surface_.SetDevice(device);
+}
+
+SDrawDeviceSwap::~SDrawDeviceSwap()
+{
+    if (!surface) return;
+    for (SDrawDeviceSwap** link = &surface->swaps; *link; link = &(*link)->outer)
+        if (*link == this) {
+            *link = outer;
+            break;
+        }
+    surface->SetDevice(previousOwned ? surface->OwnedDevice() : previous);
 }
 
 // ---- colours
 
-void SDrawing::SetColours(int bg, int bgAlternate, int parentBg, int fg, int fgAlternate, int text, int textAlternate)
+void SDrawing::SetColours(SPixel bg, SPixel bgAlternate, SPixel parentBg, SPixel fg, SPixel fgAlternate, SPixel text,
+                          SPixel textAlternate)
 {
     background = backgroundNormal = bg;
     backgroundAlternate = bgAlternate;
@@ -120,7 +151,7 @@ void SDrawing::SetColours(int bg, int bgAlternate, int parentBg, int fg, int fgA
     textColour = text;
     textColourAlternate = textAlternate;
     frameColour1 = frameColour3 = bg;
-    frameColour2 = static_cast<int>(SCOL(138, 145, 150));
+    frameColour2 = SCOL(138, 145, 150);
 }
 
 void SDrawing::SetBackgroundColour(bool alternate)
@@ -128,12 +159,12 @@ void SDrawing::SetBackgroundColour(bool alternate)
     background = alternate ? backgroundAlternate : backgroundNormal;
 }
 
-void SDrawing::SetBackgroundColour(int pixel)
+void SDrawing::SetBackgroundColour(SPixel pixel)
 {
     background = pixel;
 }
 
-void SDrawing::SetBackground(int pixel, bool alternate)
+void SDrawing::SetBackground(SPixel pixel, bool alternate)
 {
     if (alternate)
         backgroundAlternate = pixel;
@@ -144,12 +175,12 @@ void SDrawing::SetBackground(int pixel, bool alternate)
 
 void SDrawing::SetBackgroundMode(bool) {}
 
-int SDrawing::GetBackgroundColour()
+SPixel SDrawing::GetBackgroundColour()
 {
     return background;
 }
 
-int SDrawing::GetParentBackgroundColour()
+SPixel SDrawing::GetParentBackgroundColour()
 {
     return parentBackground;
 }
@@ -160,21 +191,21 @@ void SDrawing::SetForegroundColour(bool alternate)
     Display* d;
     Drawable t;
     GC gc;
-    if (Target(d, t, gc)) XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(foreground)));
+    if (Target(d, t, gc)) XSetForeground(d, gc, foreground);
 }
 
-int SDrawing::GetForegroundColour()
+SPixel SDrawing::GetForegroundColour()
 {
     return foreground;
 }
 
-int SDrawing::GetFrameColour(bool first, bool second)
+SPixel SDrawing::GetFrameColour(bool first, bool second)
 {
     if (!first) return frameColour2;
     return second ? frameColour3 : frameColour1;
 }
 
-void SDrawing::SetFrameColour(int colour1, int colour3, int colour2)
+void SDrawing::SetFrameColour(SPixel colour1, SPixel colour3, SPixel colour2)
 {
     frameColour1 = colour1;
     frameColour3 = colour3;
@@ -192,7 +223,7 @@ void SDrawing::SetPen(SDrawPen* pen)
     if (!Target(d, t, gc)) return;
     XSetLineAttributes(d, gc, static_cast<unsigned>(pen->width < 0 ? 0 : pen->width),
                        pen->dashed ? LineOnOffDash : LineSolid, CapNotLast, JoinRound);
-    XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(pen->colour)));
+    XSetForeground(d, gc, pen->colour);
 }
 
 void SDrawing::SetBrush(SDrawBrush* brush_)
@@ -203,7 +234,7 @@ void SDrawing::SetBrush(SDrawBrush* brush_)
     Drawable t;
     GC gc;
     if (Target(d, t, gc))
-        XSetForeground(d, gc, static_cast<unsigned long>(static_cast<unsigned int>(brush->EffectiveColour())));
+        XSetForeground(d, gc, brush->EffectiveColour());
 }
 
 void SDrawing::SetFont(SDrawFont* font_)
@@ -266,7 +297,7 @@ void SDrawing::SetArcMode(int mode)
 
 void SDrawing::DrawBackground(const Rectangle& r, bool parent)
 {
-    int colour = parent ? GetParentBackgroundColour() : GetBackgroundColour();
+    const SPixel colour = parent ? GetParentBackgroundColour() : GetBackgroundColour();
     if (!globals) return;
     SetPen(statdata.FindPen(colour));
     SetBrush(statdata.FindBrush(colour));
@@ -480,7 +511,9 @@ void SDrawing::DrawBitmap(SDrawBitmap* bitmap, const Rectangle& r, bool flag, SD
 
 // Copies with the source's graphics context. A source without drawable or
 // context (a bitmap whose XPM failed) copies nothing: a request on drawable 0
-// raises an X error.
+// raises an X error. Nor does a source on another connection than the
+// target: its context cannot be used there, and its pixmap's drawing may
+// still wait in that connection's buffer.
 void SDrawing::DrawMemory(SDrawDevice* source, int x, int y, int sx1, int sy1, int sx2, int sy2)
 {
     if (!source) return;
@@ -492,7 +525,7 @@ void SDrawing::DrawMemory(SDrawDevice* source, int x, int y, int sx1, int sy1, i
     if (w <= 0 || h <= 0 || !Target(d, t, gc)) return;
     Drawable from = source->GetDrawable();
     GC copyGc = source->Get();
-    if (!from || !copyGc) return;
+    if (!from || !copyGc || source->Owner() != d) return;
     XCopyArea(d, from, t, copyGc, sx1, sy1, static_cast<unsigned>(w), static_cast<unsigned>(h), x, y);
 }
 

@@ -122,7 +122,7 @@ void SDrawing::GetTextDimensions(const char* text, int* width, int* height, SDra
     if (height) *height = h;
 }
 
-void SDrawing::SetTextColour(int pixel, bool alternate)
+void SDrawing::SetTextColour(SPixel pixel, bool alternate)
 {
     if (alternate)
         textColourAlternate = pixel;
@@ -131,7 +131,7 @@ void SDrawing::SetTextColour(int pixel, bool alternate)
     Display* display;
     Drawable target;
     GC gc;
-    if (Target(display, target, gc)) XSetForeground(display, gc, static_cast<unsigned long>(static_cast<unsigned>(pixel)));
+    if (Target(display, target, gc)) XSetForeground(display, gc, pixel);
 }
 
 void SDrawing::DrawText(const char* text, int x, int y)
@@ -196,18 +196,18 @@ void SDrawing::DrawLabel(const String& text, Rectangle r, int align, const Point
     DrawLabel(text.Text(), r, align, offset);
 }
 
-void SDrawing::DrawLabelRect(const char* text, const Rectangle& r, int pixel, const Point& offset)
+void SDrawing::DrawLabelRect(const char* text, const Rectangle& r, SPixel pixel, const Point& offset)
 {
     if (!font || !HasText(text)) return;
     Display* display;
     Drawable target;
     GC gc;
-    if (Target(display, target, gc)) XSetForeground(display, gc, static_cast<unsigned long>(static_cast<unsigned>(pixel)));
+    if (Target(display, target, gc)) XSetForeground(display, gc, pixel);
     FillRect(r);
     DrawLabel(text, r, 0, offset);
 }
 
-void SDrawing::DrawLabelRect(const String& text, const Rectangle& r, int pixel, const Point& offset)
+void SDrawing::DrawLabelRect(const String& text, const Rectangle& r, SPixel pixel, const Point& offset)
 {
     DrawLabelRect(text.Text(), r, pixel, offset);
 }
@@ -237,7 +237,7 @@ void SDrawing::DrawRotatedText(const char* text, Rectangle r, int angle, int ali
     GC copied = CopyDeviceGC(display, target, gc);
     const SRotatedBits source = RenderBits(display, target, font, text, W, H);
     SRotatedBits turned = SRotatedBits::Rotate(source, angle);
-    XSetForeground(display, gc, static_cast<unsigned long>(static_cast<unsigned>(textColour)));
+    XSetForeground(display, gc, textColour);
     r.Offset(offset.x, offset.y);
     PaintBits(display, target, copied, turned, r, align);
     XFreeGC(display, copied);

@@ -10,8 +10,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "plugin/SGlobals.h"
@@ -126,8 +128,7 @@ TEST(HeadlessChild, DrawingDoesNothingAndCallsNoX)
     EXPECT_EQ(surface.GetBackgroundColour(), 0);
     EXPECT_EQ(surface.GetForegroundColour(), 0);
     surface.InitDrawing(nullptr, nullptr);
-    delete surface.GetDevice();
-    surface.SetDevice(new SDrawDevice(12345));
+    surface.SetOwnedDevice(new SDrawDevice(12345));
     EXPECT_EQ(surface.GetDevice()->Get(), nullptr);
 
     SDrawPen pen(1, 1, true);
@@ -171,7 +172,7 @@ TEST(HeadlessChild, DrawingDoesNothingAndCallsNoX)
     EXPECT_EQ(w, 0);
     EXPECT_EQ(h, 0);
 
-    SDrawBitmap fromXpm(const_cast<char**>(tinyXpm), 4, 4, false);
+    SDrawBitmap fromXpm(tinyXpm, 4, 4, false);
     EXPECT_EQ(fromXpm.GetPixmap(), 0u);
     EXPECT_EQ(fromXpm.Width(), 0);
     SDrawBitmap empty(nullptr, 10, 10, false);
@@ -207,11 +208,11 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
     ASSERT_NE(sd.DisplayInfo(), nullptr);
     ASSERT_FALSE(sd.DisplayInfo()->monitors.empty());
     EXPECT_GT(sd.DisplayInfo()->monitors[0].right, 0);
-    // The table filled at load stays empty; new colours come from the host's
-    // connection.
-    EXPECT_EQ(statdata.colours.Count(), 0);
+    // The table, empty since load, is filled on the host's connection now.
+    EXPECT_EQ(statdata.colours.Count(), 29);
     unsigned long white = quor::gui::SCOL(255, 255, 255);
     EXPECT_EQ(white, WhitePixel(host, 0));
+    EXPECT_EQ(statdata.Colour(0), white);
 
     {
         SDrawBitmap bitmap(nullptr, 6, 6, false);
@@ -220,7 +221,7 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
         SDrawMemoryDevice memory(nullptr, &bitmap);
         SDrawing surface;
         surface.SetDevice(&memory);
-        surface.SetBrush(statdata.FindBrush(static_cast<int>(white)));
+        surface.SetBrush(statdata.FindBrush(static_cast<SPixel>(white)));
         surface.FillRect(0, 0, 6, 6);
         surface.SetDevice(nullptr);
         XImage* image = XGetImage(host, bitmap.GetPixmap(), 0, 0, 6, 6, AllPlanes, ZPixmap);
@@ -239,6 +240,112 @@ TEST(UnloadChild, AdoptedHostDisplayServesDrawingAndIsLeftAloneAtUnload)
     // destructors that run when this process ends must not touch it.
     XCloseDisplay(host);
     closedHost = host;
+}
+
+// ---- no X server at load; the host's display arrives at editor open, from
+// several host threads at once
+
+TEST(LateColoursChild, FirstDisplayAdoptedLateFillsTheColourTableOnce)
+{
+    ASSERT_EQ(dps, nullptr);
+    EXPECT_FALSE(statdata.coloursLoaded);
+    EXPECT_EQ(statdata.Colour(20), 0u);
+    const char* name = getenv("BW_REAL_DISPLAY");
+    ASSERT_NE(name, nullptr);
+    Display* host = XOpenDisplay(name);
+    ASSERT_NE(host, nullptr);
+
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] {
+            ++ready;
+            while (ready.load() < 4) {
+            }
+            AdoptHostDisplay(host);
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(CurrentDisplay(), host);
+    EXPECT_NE(sd.DisplayInfo(), nullptr);
+    ASSERT_TRUE(statdata.coloursLoaded);
+    ASSERT_EQ(statdata.colours.Count(), 29);
+    // Entry i is colour i: fills racing each other would interleave entries.
+    const int rgb[29][3] = {{255, 255, 255}, {255, 255, 0}, {255, 128, 0},  {128, 64, 0},    {255, 0, 0},
+                            {100, 0, 0},     {64, 0, 0},    {255, 0, 255},  {128, 0, 255},   {172, 128, 255},
+                            {0, 0, 255},     {0, 128, 255}, {0, 255, 255},  {0, 255, 0},     {0, 128, 0},
+                            {0, 64, 0},      {128, 255, 0}, {192, 255, 0},  {255, 236, 200}, {128, 128, 128},
+                            {0, 0, 0},       {247, 231, 168}, {236, 213, 123}, {138, 145, 150}, {77, 81, 84},
+                            {22, 22, 22},    {44, 44, 44},  {66, 66, 66},   {90, 90, 90}};
+    for (int i = 0; i < 29; ++i) {
+        XColor c = {};
+        c.pixel = statdata.Colour(i);
+        XQueryColor(host, DefaultColormap(host, 0), &c);
+        EXPECT_EQ(c.red >> 8, rgb[i][0]) << i;
+        EXPECT_EQ(c.green >> 8, rgb[i][1]) << i;
+        EXPECT_EQ(c.blue >> 8, rgb[i][2]) << i;
+    }
+    // A later editor open, even with another display, changes nothing.
+    const SPixel black = statdata.Colour(20);
+    Display* other = XOpenDisplay(name);
+    ASSERT_NE(other, nullptr);
+    AdoptHostDisplay(other);
+    EXPECT_EQ(CurrentDisplay(), host);
+    EXPECT_EQ(statdata.colours.Count(), 29);
+    EXPECT_EQ(statdata.Colour(20), black);
+    XCloseDisplay(other);
+    ForgetHostDisplay();
+    XCloseDisplay(host);
+}
+
+// A shared font asked for before the first display came could not load; once
+// the host's display is there, the shared font is a loaded one.
+TEST(LateFontsChild, SharedFontMadeWithoutADisplayIsRenewedOnceOneArrives)
+{
+    ASSERT_EQ(dps, nullptr);
+    const int fonts = statdata.FontCount();
+    SDrawFont* early = statdata.FindFont(8, true);
+    ASSERT_NE(early, nullptr);
+    EXPECT_EQ(early->Info(), nullptr);
+    EXPECT_EQ(statdata.FindFont(8, true), early);
+    Display* host = XOpenDisplay(getenv("BW_REAL_DISPLAY"));
+    ASSERT_NE(host, nullptr);
+    AdoptHostDisplay(host);
+    SDrawFont* loaded = statdata.FindFont(8, true);
+    ASSERT_NE(loaded, early);
+    EXPECT_NE(loaded->Info(), nullptr);
+    EXPECT_EQ(loaded->GetDisplay(), host);
+    EXPECT_EQ(statdata.FindFont(8, true), loaded);
+    EXPECT_EQ(statdata.FontCount(), fonts + 2);
+    statdata.fonts.Clear();
+    ForgetHostDisplay();
+    XCloseDisplay(host);
+}
+
+// ---- the plug-in's own connection is open: it stays the toolkit's display
+// after the host hands over its own
+
+TEST(DisplayChoiceChild, OwnConnectionIsUsedWhileItIsOpen)
+{
+    ASSERT_NE(dps, nullptr);
+    EXPECT_EQ(CurrentDisplay(), dps);
+    const SPixel orange = statdata.Colour(2);
+    Display* host = XOpenDisplay(getenv("DISPLAY"));
+    ASSERT_NE(host, nullptr);
+    AdoptHostDisplay(host);
+    EXPECT_EQ(dp, host);
+    EXPECT_EQ(CurrentDisplay(), dps);
+    EXPECT_TRUE(DisplayOpen(host));
+    EXPECT_EQ(statdata.Colour(2), orange);
+    {
+        SDrawBitmap bitmap(nullptr, 2, 2, false);
+        EXPECT_EQ(bitmap.Owner(), dps);
+        SDrawDevice device(static_cast<int>(bitmap.GetPixmap()));
+        EXPECT_EQ(device.Owner(), dps);
+    }
+    ForgetHostDisplay();
+    EXPECT_FALSE(DisplayOpen(host));
+    EXPECT_EQ(CurrentDisplay(), dps);
+    XCloseDisplay(host);
 }
 
 // ---- an 8-bit server whose colour map can run full

@@ -46,6 +46,17 @@ TEST(ServerResources, HostDisplayAdoptedLateAndClosedBeforeUnload)
     EXPECT_EQ(bwtest::Occurrences(child.output, "Error: XOpenDisplay failed.\n"), 1u) << child.output;
 }
 
+// With its own connection open, the toolkit stays on it when the host hands
+// over its display; the host's display is only remembered.
+TEST(ServerResources, OwnConnectionWinsOverTheHostDisplay)
+{
+    const char* real = getenv("DISPLAY");
+    ASSERT_TRUE(real && *real) << "needs an X server (tools/with-xvfb.sh)";
+    bwtest::ChildResult child = bwtest::RunChild(BW_CHILD, "DisplayChoiceChild.*", {}, {});
+    ExpectCleanRun(child, "[  PASSED  ] 1 test.");
+    EXPECT_EQ(child.output.find("Error: XOpenDisplay failed."), std::string::npos) << child.output;
+}
+
 // A private 8-bit Xvfb: a colour map that can be exhausted, after which SCOL
 // must still give a pixel to draw with.
 TEST(ServerResources, ScolOnAnEightBitServer)

@@ -7,10 +7,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "plugin/SStaticData.h"
 #include "quor/gui/SCOL.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawBrush.h"
+#include "quor/gui/context/SDrawFont.h"
 #include "quor/gui/context/SDrawPen.h"
 
 using quor::gui::SCOL;
@@ -91,7 +96,7 @@ TEST_F(Statdata, ScolAsksTheServerEachTime)
 
 TEST_F(Statdata, FindBrushAndFindPenMakeOneObjectPerColour)
 {
-    int colour = static_cast<int>(SCOL(1, 2, 3));
+    const quor::gui::context::SPixel colour = SCOL(1, 2, 3);
     int brushes = statdata.BrushCount();
     quor::gui::context::SDrawBrush* brush = statdata.FindBrush(colour);
     ASSERT_NE(brush, nullptr);
@@ -115,12 +120,45 @@ TEST_F(Statdata, FindBrushAndFindPenMakeOneObjectPerColour)
 // A brush with a style matches by its second colour.
 TEST_F(Statdata, FindBrushMatchesTheEffectiveColour)
 {
-    const int colour = 0x123456;
+    const quor::gui::context::SPixel colour = 0x123456;
     auto* styled = new quor::gui::context::SDrawBrush(0x654321, 0, nullptr);
     styled->secondColour = colour;
     statdata.brushes.Add(styled);
     EXPECT_EQ(statdata.FindBrush(colour), styled);
     EXPECT_NE(statdata.FindBrush(0x654321), styled);
+}
+
+TEST_F(Statdata, FindFontMakesOneSharedFontPerSizeAndBoldness)
+{
+    using quor::gui::context::SDrawFont;
+    // Italic and family fonts of the same size are not the shared font.
+    statdata.AddFont(new SDrawFont(9, false, true, false, nullptr));
+    statdata.AddFont(new SDrawFont(9, false, false, false, "adobe-helvetica"));
+    const int fonts = statdata.FontCount();
+    SDrawFont* font = statdata.FindFont(9, false);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(statdata.FindFont(9, false), font);
+    EXPECT_EQ(statdata.FontCount(), fonts + 1);
+    EXPECT_EQ(font->Size(), 9);
+    EXPECT_FALSE(font->Bold());
+    EXPECT_FALSE(font->Italic());
+    EXPECT_FALSE(font->HasFamily());
+    EXPECT_NE(font->Info(), nullptr) << font->Name().Text();
+    EXPECT_EQ(std::string(font->Name().Text()), SDrawFont::FirstName(9, false, false, nullptr).Text());
+
+    SDrawFont* bold = statdata.FindFont(9, true);
+    EXPECT_NE(bold, font);
+    EXPECT_TRUE(bold->Bold());
+    EXPECT_EQ(statdata.FindFont(9, true), bold);
+    EXPECT_EQ(statdata.FontCount(), fonts + 2);
+
+    // Threads asking at once for a font nobody has made yet share one.
+    SDrawFont* seen[4] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) threads.emplace_back([&seen, i] { seen[i] = statdata.FindFont(11, true); });
+    for (auto& t : threads) t.join();
+    for (SDrawFont* f : seen) EXPECT_EQ(f, seen[0]);
+    EXPECT_EQ(statdata.FontCount(), fonts + 3);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The activity detector's loops: both variants copy every bit pattern
-// unchanged, add exactly, and agree on the answer.
+// The activity detector's loops: every variant copies every bit pattern
+// unchanged, adds exactly, and agrees on the answer, one channel at a time,
+// two at once, and in place.
 
 #include <gtest/gtest.h>
 
@@ -21,13 +22,16 @@ struct Variants {
     const char* name;
     Kernel replace;
     Kernel accumulate;
+    const SActivityKernels* all;
 };
 
 std::vector<Variants> Available()
 {
-    std::vector<Variants> v{{"plain", ReplaceAbovePlain, AccumulateAbovePlain}};
-    if (ProcessorHasSSE2()) v.push_back({"sse2", ReplaceAboveSSE2, AccumulateAboveSSE2});
-    if (ProcessorHasAVX()) v.push_back({"avx", ReplaceAboveAVX, AccumulateAboveAVX});
+    std::vector<Variants> v{{"plain", ReplaceAbovePlain, AccumulateAbovePlain, &ActivityKernelsPlain}};
+    if (ProcessorHasSSE2()) v.push_back({"sse2", ReplaceAboveSSE2, AccumulateAboveSSE2, &ActivityKernelsSSE2});
+    if (ProcessorHasAVX()) v.push_back({"avx", ReplaceAboveAVX, AccumulateAboveAVX, &ActivityKernelsAVX});
+    if (ProcessorHasAVX512())
+        v.push_back({"avx512", ReplaceAboveAVX512, AccumulateAboveAVX512, &ActivityKernelsAVX512});
     return v;
 }
 
@@ -150,6 +154,65 @@ TEST(ActivityKernels, VariantsAgreeOnRandomBlocks)
             EXPECT_EQ(memcmp(plain.data(), other.data(), frames * sizeof(float)), 0) << all[v].name;
         }
     }
+}
+
+TEST(ActivityKernels, PairsAndScansAnswerAsOneChannelAtATime)
+{
+    std::mt19937 random(23);
+    std::uniform_real_distribution<float> d(-0.02f, 0.02f);
+    const float t = 0.01f;
+    for (const Variants& v : Available()) {
+        const SActivityKernels& k = *v.all;
+        for (int round = 0; round < 400; ++round) {
+            const int frames = static_cast<int>(random() % 150);
+            // Quiet blocks most of the time, so that one loud sample decides.
+            const float scale = round % 4 ? 0.45f : 1.0f;
+            std::vector<float> in0(frames + 2), in1(frames + 2), base0(frames + 2), base1(frames + 2);
+            for (int i = 0; i < frames; ++i) {
+                in0[i] = d(random) * scale;
+                in1[i] = d(random) * scale;
+                base0[i] = d(random) * scale;
+                base1[i] = d(random) * scale;
+            }
+            if (frames > 0 && round % 3 == 0) (round % 2 ? in0 : in1)[random() % frames] = 0.5f;
+            const int first = ScanAbovePlain(in0.data(), frames, t), second = ScanAbovePlain(in1.data(), frames, t);
+
+            EXPECT_EQ(k.scan(in0.data(), frames, t), first) << v.name << " " << frames;
+            EXPECT_EQ(k.scanPair(in0.data(), in1.data(), frames, t), first | second) << v.name << " " << frames;
+
+            std::vector<float> out0(frames + 2, 9.0f), out1(frames + 2, 9.0f);
+            EXPECT_EQ(k.replacePair(in0.data(), in1.data(), out0.data(), out1.data(), frames, t), first | second)
+                << v.name << " " << frames;
+            EXPECT_EQ(memcmp(out0.data(), in0.data(), frames * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(memcmp(out1.data(), in1.data(), frames * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(out0[frames], 9.0f) << v.name << ": nothing written past the block";
+            EXPECT_EQ(out1[frames], 9.0f) << v.name << ": nothing written past the block";
+
+            std::vector<float> one0 = base0, one1 = base1, two0 = base0, two1 = base1;
+            const int summed = k.accumulate(in0.data(), one0.data(), frames, t) |
+                               k.accumulate(in1.data(), one1.data(), frames, t);
+            EXPECT_EQ(k.accumulatePair(in0.data(), in1.data(), two0.data(), two1.data(), frames, t), summed)
+                << v.name << " " << frames;
+            EXPECT_EQ(memcmp(one0.data(), two0.data(), (frames + 2) * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(memcmp(one1.data(), two1.data(), (frames + 2) * sizeof(float)), 0) << v.name;
+        }
+    }
+}
+
+TEST(ActivityKernels, ScansTreatNaNAndTheThresholdAsCopiesDo)
+{
+    const float t = 0.25f;
+    const float samples[] = {t, std::nextafter(t, 1.0f), std::nanf(""), FromBits(0x7F800001u), -1.0f,
+                             std::numeric_limits<float>::infinity()};
+    for (const Variants& v : Available())
+        for (float sample : samples)
+            for (int frames : {1, 15, 16, 17, 33, 64, 70}) {
+                std::vector<float> in(frames, 0.0f), out(frames);
+                in[frames - 1] = sample;
+                const int copied = v.replace(in.data(), out.data(), frames, t);
+                EXPECT_EQ(v.all->scan(in.data(), frames, t), copied) << v.name << " " << sample << " " << frames;
+                EXPECT_EQ(v.all->scanPair(out.data(), in.data(), frames, t), copied) << v.name << " " << sample;
+            }
 }
 
 namespace {

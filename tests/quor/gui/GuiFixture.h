@@ -75,6 +75,8 @@ protected:
         own = quor::gui::context::CurrentDisplay();
         ASSERT_NE(own, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
         ASSERT_EQ(own, dps) << "controls live on the toolkit's own connection";
+        // Served whether or not a control exists yet.
+        ASSERT_TRUE(quor::gui::SEventDispatcher::Serve(own));
         test = XOpenDisplay(DisplayString(own));
         ASSERT_NE(test, nullptr);
         int event, error, major, minor;

@@ -280,4 +280,27 @@ TEST_F(Idle, RegisteringThroughALiveIdleTimerRestartsAStoppedThread)
     without.DestroyIdleTimer();
 }
 
+TEST_F(Idle, APeriodOfZeroOrLessWaitsOneMillisecondBetweenPasses)
+{
+    Watchdog dog("APeriodOfZeroOrLessWaitsOneMillisecondBetweenPasses");
+    for (int period : {0, -5}) {
+        SControl control;
+        Idler idler;
+        control.CreateIdleTimer(period, false);
+        EXPECT_EQ(STimerIdle::ThreadPeriod(), 1) << period;
+        control.CreateIdleFunction(&idler.slot, &idler);
+        idler.WaitForCalls(1);
+        // Every pass waits at least one period: a spinning thread would make
+        // thousands of calls in this time, a waiting one at most one per
+        // millisecond (two more for the passes at either end).
+        const auto start = std::chrono::steady_clock::now();
+        const int before = idler.calls;
+        std::this_thread::sleep_for(milliseconds(30));
+        const int calls = idler.calls - before;
+        const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+        control.DestroyIdleTimer();
+        EXPECT_LE(calls, elapsed.count() + 2) << period;
+    }
+}
+
 TEST_F(Idle, NullArgumentEndsTheRoutineAtOnce) { EXPECT_EQ(STimerIdle::timercallback(nullptr), nullptr); }

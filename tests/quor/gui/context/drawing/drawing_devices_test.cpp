@@ -19,6 +19,7 @@ using quor::gui::SCOL;
 using quor::gui::context::SDrawBitmap;
 using quor::gui::context::SDrawBrush;
 using quor::gui::context::SDrawDevice;
+using quor::gui::context::SDrawDeviceSwap;
 using quor::gui::context::SDrawImage;
 using quor::gui::context::SDrawing;
 using quor::gui::context::SDrawMemoryDevice;
@@ -56,7 +57,7 @@ class Devices : public bwtest::XServerTest {
 protected:
     void Paint(SDrawing& surface, unsigned long pixel, const Rect& r)
     {
-        SDrawBrush brush(static_cast<int>(pixel), -1, nullptr);
+        SDrawBrush brush(static_cast<quor::gui::context::SPixel>(pixel), -1, nullptr);
         surface.SetBrush(&brush);
         surface.FillRect(r);
         surface.SetBrush(nullptr);
@@ -157,6 +158,29 @@ TEST_F(Devices, XpmBitmapTakesTheImageSizeAndColours)
     EXPECT_EQ(g.Map(blue), bwtest::Expect(5, 3, [](int x, int y) { return y == 1 && x >= 1 && x <= 3; }));
 }
 
+// The embedded images' own type, const char* const*, goes in without a cast
+// and gives the same picture as the void* form; so does Create.
+TEST_F(Devices, XpmLinesAsTheyAreMakeTheSameBitmap)
+{
+    SDrawBitmap viaVoid(Xpm(flagXpm), 0, 0, false);
+    SDrawBitmap direct(flagXpm, 0, 0, false);
+    ASSERT_NE(direct.GetPixmap(), 0u);
+    EXPECT_EQ(direct.Width(), 5);
+    EXPECT_EQ(direct.Height(), 3);
+    const std::vector<unsigned long> expected = Read(viaVoid.GetPixmap(), 5, 3).pixels;
+    EXPECT_EQ(Read(direct.GetPixmap(), 5, 3).pixels, expected);
+
+    SDrawBitmap later(nullptr, 0, 0, false);
+    EXPECT_EQ(later.GetPixmap(), 0u);
+    later.Create(flagXpm, 0, 0, true);
+    ASSERT_NE(later.GetPixmap(), 0u);
+    EXPECT_TRUE(later.Flag());
+    EXPECT_EQ(Read(later.GetPixmap(), 5, 3).pixels, expected);
+    char** writable = const_cast<char**>(flagXpm);  // what older callers hold
+    SDrawBitmap fromChars(writable, 0, 0, false);
+    EXPECT_EQ(Read(fromChars.GetPixmap(), 5, 3).pixels, expected);
+}
+
 // A failed XPM leaves a 1 x 1 bitmap without pixmap; a memory device over it
 // makes no graphics context and copying from it draws nothing and raises no
 // X error (the fixture fails on any).
@@ -220,10 +244,12 @@ TEST_F(Devices, DoubleBufferingCopiesTheFinishedPictureToTheWindow)
     SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
 
     SDrawDevice* windowDevice = surface->GetDevice();
-    surface->SetDevice(&memory);
-    Paint(*surface, orange, Rect(0, 0, 20, 10));
-    Paint(*surface, green, Rect(5, 2, 10, 4));
-    surface->SetDevice(windowDevice);
+    {
+        SDrawDeviceSwap swap(*surface, &memory);
+        Paint(*surface, orange, Rect(0, 0, 20, 10));
+        Paint(*surface, green, Rect(5, 2, 10, 4));
+    }
+    EXPECT_EQ(surface->GetDevice(), windowDevice);
     // Nothing reached the window yet.
     EXPECT_EQ(Read(window, W, H).Map(grey), bwtest::Expect(W, H, [](int, int) { return true; }));
 
@@ -252,6 +278,165 @@ TEST_F(Devices, DoubleBufferingCopiesTheFinishedPictureToTheWindow)
     surface->DrawMemory(&memory, 0, 0, 5, 5, 5, 9);
     surface->DrawMemory(&memory, 0, 0, 9, 5, 5, 9);
     EXPECT_EQ(Read(window, W, H).At(0, 0), grey);
+}
+
+// A surface draws through the connection its device was made on, whatever
+// display is current when it draws: the device's graphics context lives
+// there, and naming it on another connection is a protocol error (BadGC while
+// its creation still waits in the first connection's buffer). Copies between
+// devices of different connections do nothing.
+TEST_F(Devices, SurfaceDrawsOnTheConnectionOfItsDevice)
+{
+    const int W = 12, H = 6;
+    unsigned long orange = SCOL(255, 128, 0), green = SCOL(0, 255, 0), blue = SCOL(0, 0, 255);
+    Pixmap target = NewPixmap(W, H, 0);
+    auto surface = SurfaceOn(target);
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    SDrawMemoryDevice memory(surface->GetDevice(), &bitmap);
+    EXPECT_EQ(memory.Owner(), display);
+    ASSERT_EQ(surface->GetDevice()->Owner(), display);
+
+    // Another connection becomes current (the first one stays held).
+    Display* other = XOpenDisplay(DisplayString(display));
+    ASSERT_NE(other, nullptr);
+    Display* savedDp = dp;
+    dp = display;
+    dps = other;
+    ASSERT_EQ(quor::gui::context::CurrentDisplay(), other);
+    auto foreign = std::make_unique<SDrawBitmap>(nullptr, 4, 4, false);
+    auto foreignMemory = std::make_unique<SDrawMemoryDevice>(nullptr, foreign.get());
+    EXPECT_EQ(foreignMemory->Owner(), other);
+
+    Paint(*surface, orange, Rect(0, 0, 4, H));
+    SDrawDevice* window = surface->GetDevice();
+    surface->SetDevice(&memory);
+    Paint(*surface, green, Rect(0, 0, 4, 4));
+    surface->SetDevice(foreignMemory.get());
+    Paint(*surface, blue, Rect(0, 0, 4, 4));
+    surface->SetDevice(window);
+    surface->DrawMemory(&memory, 4, 0, 0, 0, 4, 4);
+    surface->DrawMemory(foreignMemory.get(), 8, 0, 0, 0, 4, 4);
+    XSync(other, False);
+    dps = display;
+    dp = savedDp;
+
+    bwtest::Grab g = Read(target, W, H);
+    EXPECT_EQ(g.Map(orange), bwtest::Expect(W, H, [](int x, int) { return x < 4; }));
+    EXPECT_EQ(g.Map(green), bwtest::Expect(W, H, [](int x, int y) { return x >= 4 && x < 8 && y < 4; }));
+    EXPECT_EQ(g.Map(0), bwtest::Expect(W, H, [](int x, int y) { return x >= 8 || (x >= 4 && y >= 4); }));
+    // The foreign bitmap got its own drawing, on its own connection.
+    XImage* image = XGetImage(other, foreign->GetPixmap(), 0, 0, 4, 4, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 3, 3), blue);
+    XDestroyImage(image);
+    EXPECT_TRUE(bwtest::XErrors().empty());
+    // Its pixmap and context go back to `other` while that is held.
+    dps = other;
+    foreignMemory.reset();
+    foreign.reset();
+    dps = display;
+    XCloseDisplay(other);
+}
+
+// Devices that count their own destruction.
+template <typename Base>
+struct Counted : Base {
+    template <typename... Args>
+    explicit Counted(int* freed_, Args... args) : Base(args...), freed(freed_)
+    {
+    }
+    ~Counted() override { ++*freed; }
+    int* freed;
+};
+
+// A control goes while its surface draws into a memory device: the surface
+// frees its own window device, once, and never the borrowed memory device,
+// which its owner frees later, also once (a second free would also stop an
+// AddressSanitizer run).
+TEST_F(Devices, SurfaceDestroyedMidSwapFreesEachDeviceOnce)
+{
+    unsigned long green = SCOL(0, 255, 0);
+    Pixmap target = NewPixmap(4, 4, 0);
+    int windowFreed = 0, memoryFreed = 0;
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    auto* surface = new SDrawing();
+    surface->SetOwnedDevice(new Counted<SDrawDevice>(&windowFreed, static_cast<int>(target)));
+    {
+        Counted<SDrawMemoryDevice> memory(&memoryFreed, surface->GetDevice(), &bitmap);
+        {
+            SDrawDeviceSwap swap(*surface, &memory);
+            EXPECT_EQ(swap.Surface(), surface);
+            EXPECT_EQ(surface->GetDevice(), &memory);
+            Paint(*surface, green, Rect(0, 0, 4, 4));
+            delete surface;
+            EXPECT_EQ(windowFreed, 1);
+            EXPECT_EQ(memoryFreed, 0);
+            EXPECT_EQ(swap.Surface(), nullptr);
+        }
+        EXPECT_EQ(memoryFreed, 0);
+        EXPECT_EQ(Read(bitmap.GetPixmap(), 4, 4).At(3, 3), green);
+    }
+    EXPECT_EQ(memoryFreed, 1);
+    EXPECT_EQ(windowFreed, 1);
+    EXPECT_EQ(Read(target, 4, 4).At(3, 3), 0u);
+}
+
+TEST_F(Devices, SwapsNestAndGiveBackTheOwnDeviceOfTheMoment)
+{
+    Pixmap first = NewPixmap(4, 4, 0), second = NewPixmap(4, 4, 0);
+    int ownFreed = 0, borrowedFreed = 0;
+    SDrawBitmap bitmap(nullptr, 4, 4, false);
+    SDrawMemoryDevice a(nullptr, &bitmap), b(nullptr, &bitmap);
+    SDrawing surface;
+    auto* own = new Counted<SDrawDevice>(&ownFreed, static_cast<int>(first));
+    surface.SetOwnedDevice(own);
+    EXPECT_EQ(surface.GetDevice(), own);
+    EXPECT_EQ(surface.OwnedDevice(), own);
+    {
+        SDrawDeviceSwap outer(surface, &a);
+        {
+            SDrawDeviceSwap inner(surface, &b);
+            EXPECT_EQ(surface.GetDevice(), &b);
+        }
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    EXPECT_EQ(surface.GetDevice(), own);
+
+    // The window is made again mid-swap: the new window device comes back.
+    WindowedControl control(second);
+    {
+        SDrawDeviceSwap swap(surface, &a);
+        surface.InitDrawing(&control, nullptr);
+        EXPECT_EQ(ownFreed, 1);
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    ASSERT_NE(surface.GetDevice(), nullptr);
+    EXPECT_EQ(surface.GetDevice(), surface.OwnedDevice());
+    EXPECT_EQ(surface.GetDevice()->GetDrawable(), second);
+    // ... or goes mid-swap: none comes back.
+    {
+        SDrawDeviceSwap swap(surface, &a);
+        surface.CleanDrawing();
+        EXPECT_EQ(surface.GetDevice(), &a);
+    }
+    EXPECT_EQ(surface.GetDevice(), nullptr);
+    EXPECT_EQ(surface.OwnedDevice(), nullptr);
+
+    // SetDevice borrows, SetOwnedDevice takes over and frees the one before.
+    auto* lent = new Counted<SDrawDevice>(&borrowedFreed, static_cast<int>(first));
+    {
+        SDrawing borrower;
+        borrower.SetDevice(lent);
+        auto* replaced = new Counted<SDrawDevice>(&ownFreed, static_cast<int>(first));
+        borrower.SetOwnedDevice(replaced);
+        EXPECT_EQ(borrower.GetDevice(), lent);
+        borrower.SetOwnedDevice(replaced);
+        borrower.SetOwnedDevice(new SDrawDevice(static_cast<int>(second)));
+        EXPECT_EQ(ownFreed, 2);
+    }
+    EXPECT_EQ(borrowedFreed, 0);
+    delete lent;
+    EXPECT_EQ(borrowedFreed, 1);
 }
 
 TEST_F(Devices, DrawBitmapDrawsNothing)

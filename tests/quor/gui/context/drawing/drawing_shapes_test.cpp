@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <type_traits>
 
 #include "plugin/SGlobals.h"
 #include "plugin/SStaticData.h"
@@ -19,6 +20,7 @@ using quor::gui::context::SDrawDevice;
 using quor::gui::context::SDrawFont;
 using quor::gui::context::SDrawing;
 using quor::gui::context::SDrawPen;
+using quor::gui::context::SPixel;
 typedef SDrawing::Point Point;
 typedef SDrawing::Rectangle Rect;
 
@@ -35,7 +37,7 @@ protected:
         white = SCOL(255, 255, 255);
         pixmap = NewPixmap(W, H, black);
         surface = SurfaceOn(pixmap);
-        SDrawPen pen(static_cast<int>(white), 1, false);
+        SDrawPen pen(static_cast<SPixel>(white), 1, false);
         surface->SetPen(&pen);
     }
     std::string Drawn() { return Read(pixmap, W, H).Map(white); }
@@ -185,7 +187,7 @@ TEST_F(Shapes, LinesAndPoints)
 
 TEST_F(Shapes, DashedPensLeaveGaps)
 {
-    SDrawPen dashed(static_cast<int>(white), 1, true);
+    SDrawPen dashed(static_cast<SPixel>(white), 1, true);
     surface->SetPen(&dashed);
     surface->DrawLine(0, 5, W, 5);
     std::string row = Read(pixmap, W, H).Map(white).substr(static_cast<size_t>(5 * (W + 1)), W);
@@ -200,7 +202,7 @@ TEST_F(Shapes, PenBrushAndForegroundShareOneForeground)
     unsigned long red = SCOL(255, 0, 0);
     unsigned long green = SCOL(0, 255, 0);
     SDrawPen redPen(static_cast<int>(red), 1, false);
-    SDrawBrush greenBrush(static_cast<int>(green), -1, nullptr);
+    SDrawBrush greenBrush(static_cast<SPixel>(green), -1, nullptr);
     surface->SetPen(&redPen);
     surface->SetBrush(&greenBrush);
     EXPECT_EQ(surface->GetBrush(), &greenBrush);
@@ -209,7 +211,7 @@ TEST_F(Shapes, PenBrushAndForegroundShareOneForeground)
     surface->FillRect(4, 0, 8, 4);
     surface->SetPen(nullptr);
     surface->FillRect(8, 0, 12, 4);
-    surface->SetColours(0, 0, 0, static_cast<int>(white), static_cast<int>(green), 0, 0);
+    surface->SetColours(0, 0, 0, static_cast<SPixel>(white), static_cast<SPixel>(green), 0, 0);
     surface->SetForegroundColour(true);
     surface->FillRect(12, 0, 16, 4);
     surface->SetBrush(nullptr);
@@ -224,8 +226,8 @@ TEST_F(Shapes, PenBrushAndForegroundShareOneForeground)
 
     // A brush with a style paints its second colour.
     SDrawBrush styled(static_cast<int>(red), 0, nullptr);
-    styled.secondColour = static_cast<int>(white);
-    EXPECT_EQ(styled.EffectiveColour(), static_cast<int>(white));
+    styled.secondColour = static_cast<SPixel>(white);
+    EXPECT_EQ(styled.EffectiveColour(), static_cast<SPixel>(white));
     surface->SetBrush(&styled);
     surface->FillRect(0, 10, 4, 14);
     EXPECT_EQ(Read(pixmap, W, H).At(1, 11), white);
@@ -311,8 +313,8 @@ public:
     {
         calls.push_back(Call{'F', x1, y1, x2, y2, ew, eh});
     }
-    int GetBackgroundColour() override { return 111; }
-    int GetParentBackgroundColour() override { return 222; }
+    SPixel GetBackgroundColour() override { return 111; }
+    SPixel GetParentBackgroundColour() override { return 222; }
     using SDrawing::DrawLine;
     using SDrawing::DrawPoint;
     using SDrawing::DrawRect;
@@ -369,16 +371,16 @@ TEST(DrawingForms, BackgroundNeedsGlobalsAndFillsThroughTheVirtualTable)
     EXPECT_EQ(surface.GetBrush(), statdata.FindBrush(111));
     surface.DrawBackground(Rect(5, 6, 7, 8), true);
     EXPECT_EQ(surface.GetBrush(), statdata.FindBrush(222));
-    EXPECT_EQ(surface.GetBrush()->colour, 222);
+    EXPECT_EQ(surface.GetBrush()->colour, 222u);
 }
 
 TEST(DrawingColours, ConstructorDefaultsAndStores)
 {
     SGlobals globals;
     SDrawing d(nullptr, &globals);
-    int black = static_cast<int>(SCOL(0, 0, 0));
-    int white = static_cast<int>(SCOL(255, 255, 255));
-    int grey = static_cast<int>(SCOL(138, 145, 150));
+    SPixel black = SCOL(0, 0, 0);
+    SPixel white = SCOL(255, 255, 255);
+    SPixel grey = SCOL(138, 145, 150);
     EXPECT_EQ(d.GetBackgroundColour(), black);
     EXPECT_EQ(d.GetParentBackgroundColour(), black);
     EXPECT_EQ(d.GetForegroundColour(), white);
@@ -387,41 +389,41 @@ TEST(DrawingColours, ConstructorDefaultsAndStores)
     EXPECT_EQ(d.GetFrameColour(true, false), black);
     EXPECT_EQ(d.GetFrameColour(true, true), black);
     EXPECT_EQ(d.GetFrameColour(false, true), grey);
-    EXPECT_EQ(d.GetLogic(), 15);
+    EXPECT_EQ(d.GetLogic(), 15u);
 
     d.SetColours(1, 2, 3, 4, 5, 6, 7);
-    EXPECT_EQ(d.GetBackgroundColour(), 1);
-    EXPECT_EQ(d.GetParentBackgroundColour(), 3);
-    EXPECT_EQ(d.GetForegroundColour(), 4);
-    EXPECT_EQ(d.GetTextColour(false), 6);
-    EXPECT_EQ(d.GetTextColour(true), 7);
-    EXPECT_EQ(d.GetFrameColour(true, false), 1);
-    EXPECT_EQ(d.GetFrameColour(true, true), 1);
+    EXPECT_EQ(d.GetBackgroundColour(), 1u);
+    EXPECT_EQ(d.GetParentBackgroundColour(), 3u);
+    EXPECT_EQ(d.GetForegroundColour(), 4u);
+    EXPECT_EQ(d.GetTextColour(false), 6u);
+    EXPECT_EQ(d.GetTextColour(true), 7u);
+    EXPECT_EQ(d.GetFrameColour(true, false), 1u);
+    EXPECT_EQ(d.GetFrameColour(true, true), 1u);
     EXPECT_EQ(d.GetFrameColour(false, false), grey);
     d.SetBackgroundColour(true);
-    EXPECT_EQ(d.GetBackgroundColour(), 2);
+    EXPECT_EQ(d.GetBackgroundColour(), 2u);
     d.SetBackgroundColour(false);
-    EXPECT_EQ(d.GetBackgroundColour(), 1);
-    d.SetBackgroundColour(42);
-    EXPECT_EQ(d.GetBackgroundColour(), 42);
+    EXPECT_EQ(d.GetBackgroundColour(), 1u);
+    d.SetBackgroundColour(SPixel(42));
+    EXPECT_EQ(d.GetBackgroundColour(), 42u);
     d.SetBackground(9, true);
-    EXPECT_EQ(d.GetBackgroundColour(), 9);
+    EXPECT_EQ(d.GetBackgroundColour(), 9u);
     d.SetBackground(8, false);
-    EXPECT_EQ(d.GetBackgroundColour(), 8);
+    EXPECT_EQ(d.GetBackgroundColour(), 8u);
     d.SetBackgroundColour(true);
-    EXPECT_EQ(d.GetBackgroundColour(), 9);
+    EXPECT_EQ(d.GetBackgroundColour(), 9u);
     d.SetForegroundColour(true);
-    EXPECT_EQ(d.GetForegroundColour(), 5);
+    EXPECT_EQ(d.GetForegroundColour(), 5u);
     d.SetForegroundColour(false);
-    EXPECT_EQ(d.GetForegroundColour(), 4);
+    EXPECT_EQ(d.GetForegroundColour(), 4u);
     d.SetFrameColour(10, 30, 20);
-    EXPECT_EQ(d.GetFrameColour(true, false), 10);
-    EXPECT_EQ(d.GetFrameColour(true, true), 30);
-    EXPECT_EQ(d.GetFrameColour(false, true), 20);
+    EXPECT_EQ(d.GetFrameColour(true, false), 10u);
+    EXPECT_EQ(d.GetFrameColour(true, true), 30u);
+    EXPECT_EQ(d.GetFrameColour(false, true), 20u);
     d.SetFillMode(0);
     d.SetFillMode(1);
-    EXPECT_EQ(d.GetFillMode(), 1);
-    EXPECT_EQ(d.GetPreviousFillMode(), 0);
+    EXPECT_EQ(d.GetFillMode(), 1u);
+    EXPECT_EQ(d.GetPreviousFillMode(), 0u);
 }
 
 class Background : public bwtest::XServerTest {};
@@ -431,11 +433,10 @@ TEST_F(Background, TwoCallsAddOnePenAndOneBrush)
     SGlobals globals;
     SDrawing surface(nullptr, &globals);
     Pixmap pixmap = NewPixmap(16, 16, black);
-    delete surface.GetDevice();
-    surface.SetDevice(new SDrawDevice(static_cast<int>(pixmap)));
+    surface.SetOwnedDevice(new SDrawDevice(static_cast<int>(pixmap)));
     // A colour no other test uses, so the lists really grow.
-    int odd = static_cast<int>(SCOL(3, 141, 59));
-    int parent = static_cast<int>(SCOL(59, 3, 141));
+    SPixel odd = SCOL(3, 141, 59);
+    SPixel parent = SCOL(59, 3, 141);
     surface.SetColours(odd, 0, parent, 0, 0, 0, 0);
 
     int pens = statdata.PenCount(), brushes = statdata.BrushCount();
@@ -451,6 +452,31 @@ TEST_F(Background, TwoCallsAddOnePenAndOneBrush)
     bwtest::Grab g = Read(pixmap, 16, 16);
     EXPECT_EQ(g.Map(static_cast<unsigned long>(odd)), bwtest::Expect(16, 16, [](int, int y) { return y < 8; }));
     EXPECT_EQ(g.Map(static_cast<unsigned long>(parent)), bwtest::Expect(16, 16, [](int, int y) { return y >= 8; }));
+}
+
+// Colours from the table and from SCOL are pixels, so they pick the pixel
+// overload of SetBackgroundColour over the alternate/normal switch.
+TEST_F(Background, TableColoursSelectThePixelOverload)
+{
+    static_assert(std::is_same<decltype(statdata.Colour(0)), SPixel>::value, "table entries are pixels");
+    static_assert(std::is_same<decltype(SCOL(0, 0, 0)), SPixel>::value, "SCOL makes pixels");
+    SGlobals globals;
+    SDrawing surface(nullptr, &globals);
+    Pixmap pixmap = NewPixmap(8, 4, black);
+    surface.SetOwnedDevice(new SDrawDevice(static_cast<int>(pixmap)));
+    surface.SetColours(statdata.Colour(24), statdata.Colour(25), statdata.Colour(26), statdata.Colour(0),
+                       statdata.Colour(1), statdata.Colour(0), statdata.Colour(1));
+    surface.SetBackgroundColour(statdata.Colour(4));
+    EXPECT_EQ(surface.GetBackgroundColour(), statdata.Colour(4));
+    surface.DrawBackground(Rect(0, 0, 4, 4), false);
+    surface.SetBackgroundColour(true);
+    surface.DrawBackground(Rect(4, 0, 8, 4), false);
+    surface.SetBackgroundColour(false);
+    EXPECT_EQ(surface.GetBackgroundColour(), statdata.Colour(24));
+
+    bwtest::Grab g = Read(pixmap, 8, 4);
+    EXPECT_EQ(g.Map(statdata.Colour(4)), bwtest::Expect(8, 4, [](int x, int) { return x < 4; }));
+    EXPECT_EQ(g.Map(statdata.Colour(25)), bwtest::Expect(8, 4, [](int x, int) { return x >= 4; }));
 }
 
 }  // namespace

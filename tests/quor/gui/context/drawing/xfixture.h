@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawDevice.h"
 #include "quor/gui/context/SDrawing.h"
@@ -83,6 +84,8 @@ protected:
         XSync(display, False);
         XErrors().clear();
         previousHandler = XSetErrorHandler(RecordXError);
+        // The toolkit's connection keeps its errors to itself: count them.
+        trapped = quor::gui::SXErrorTrap::Count();
         depth = static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display)));
         root = DefaultRootWindow(display);
     }
@@ -93,6 +96,7 @@ protected:
             XSync(display, False);
             EXPECT_TRUE(XErrors().empty()) << XErrors().size() << " X error(s), first request code "
                                            << (XErrors().empty() ? 0 : XErrors()[0].request_code);
+            EXPECT_EQ(quor::gui::SXErrorTrap::Count(), trapped) << "X error(s) on the toolkit's connection";
             for (Pixmap p : pixmaps) XFreePixmap(display, p);
             for (Window w : windows) XDestroyWindow(display, w);
             XSync(display, False);
@@ -160,7 +164,7 @@ protected:
     std::unique_ptr<quor::gui::context::SDrawing> SurfaceOn(Drawable d)
     {
         auto s = std::make_unique<quor::gui::context::SDrawing>();
-        s->SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(d)));
+        s->SetOwnedDevice(new quor::gui::context::SDrawDevice(static_cast<int>(d)));
         return s;
     }
 
@@ -168,6 +172,7 @@ protected:
     Window root = 0;
     unsigned depth = 0;
     XErrorHandler previousHandler = nullptr;
+    uint64_t trapped = 0;
     std::vector<Pixmap> pixmaps;
     std::vector<Window> windows;
 };

@@ -1,6 +1,8 @@
 #pragma once
 // An off-screen 24-bit canvas on the shared display for the text tests, read
 // back pixel by pixel, with a watchdog and a counter of X protocol errors.
+// Without an X server or on a screen of another depth every test fails: a
+// broken test server must not pass a suite by skipping it.
 
 #include <gtest/gtest.h>
 // After gtest: X.h defines None.
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawDevice.h"
 #include "quor/gui/context/SDrawing.h"
@@ -66,14 +69,16 @@ protected:
     {
         Watchdog(60);
         display = quor::gui::context::CurrentDisplay();
-        if (!display) GTEST_SKIP() << "no X display";
-        if (DefaultDepth(display, DefaultScreen(display)) < 24) GTEST_SKIP() << "needs a 24-bit screen";
+        ASSERT_NE(display, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
+        ASSERT_EQ(DefaultDepth(display, DefaultScreen(display)), 24) << "these tests need a 24-bit screen";
         XErrorCount() = 0;
+        trapped = quor::gui::SXErrorTrap::Count();
         previous = XSetErrorHandler(CountingHandler);
+        handlerSet = true;
         pixmap = XCreatePixmap(display, DefaultRootWindow(display), kWidth, kHeight,
                                DefaultDepth(display, DefaultScreen(display)));
         drawing = new quor::gui::context::SDrawing();
-        drawing->SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(pixmap)));
+        drawing->SetOwnedDevice(new quor::gui::context::SDrawDevice(static_cast<int>(pixmap)));
         Clear(kBlack);
         SetForeground(kWhite);
     }
@@ -81,12 +86,13 @@ protected:
     void TearDown() override
     {
         alarm(0);
-        if (!display) return;
+        if (!handlerSet) return;
         delete drawing;
         XFreePixmap(display, pixmap);
         XSync(display, False);
         XSetErrorHandler(previous);
         EXPECT_EQ(XErrorCount(), 0) << "X protocol errors";
+        EXPECT_EQ(quor::gui::SXErrorTrap::Count(), trapped) << "X errors on the toolkit's connection";
     }
 
     GC Gc() { return drawing->GetDevice()->Get(); }
@@ -135,6 +141,8 @@ protected:
     Pixmap pixmap = 0;
     quor::gui::context::SDrawing* drawing = nullptr;
     XErrorHandler previous = nullptr;
+    uint64_t trapped = 0;
+    bool handlerSet = false;
 };
 
 }  // namespace bwtest

@@ -164,11 +164,14 @@ TEST(FontsWithoutDisplay, NameIsBuiltButNothingIsLoaded)
 
 TEST_F(Fonts, FreedOnTheirOwnConnectionAndNeverOnOneLetGo)
 {
-    // A second connection stands in for the host's display.
+    // A second connection stands in for the host's display, in a process
+    // whose own connection could not be opened.
     Display* host = XOpenDisplay(DisplayString(display));
     ASSERT_NE(host, nullptr);
     Display* saved = dp;
+    Display* savedOwn = dps;
     dp = host;
+    dps = nullptr;
     SDrawFont* held = new SDrawFont(10, false, false, false, nullptr);
     SDrawFont* dropped = new SDrawFont(10, true, false, false, nullptr);
     ASSERT_NE(held->Info(), nullptr);
@@ -191,4 +194,5 @@ TEST_F(Fonts, FreedOnTheirOwnConnectionAndNeverOnOneLetGo)
     XFreeFont(host, info);  // what closing that connection would have done
     XCloseDisplay(host);
     dp = saved;
+    dps = savedOwn;
 }

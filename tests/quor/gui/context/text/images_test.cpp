@@ -264,7 +264,7 @@ TEST_F(ImagesOnServer, LogoPixmapHoldsTheExactColoursAndIsWrittenAsPng)
     EXPECT_EQ(XGetPixel(image, 0, 0) & 0xFFFFFF, 0x4D5154u);
 
     // Then through the toolkit's bitmap, read back from the server.
-    quor::gui::context::SDrawBitmap bitmap(const_cast<char**>(quor::images::text_logo), 0, 0, false);
+    quor::gui::context::SDrawBitmap bitmap(quor::images::text_logo, 0, 0, false);
     ASSERT_NE(bitmap.GetPixmap(), 0u);
     EXPECT_EQ(bitmap.Width(), 80);
     EXPECT_EQ(bitmap.Height(), 25);

@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         Canvas::SetUp();
-        if (IsSkipped()) return;
+        if (HasFatalFailure()) return;
         font = new SDrawFont(10, false, false, false, nullptr);
         ASSERT_NE(font->Info(), nullptr) << font->Name().Text();
         drawing->SetFont(font);
@@ -180,7 +180,7 @@ TEST_F(Text, LabelsOverflowTheirRectangleInsteadOfBeingCut)
 TEST_F(Text, LabelRectFillsInTheGivenColourAndCentresTheText)
 {
     const SDrawing::Rectangle r(10, 10, 60, 30);
-    drawing->DrawLabelRect("Ok", r, static_cast<int>(kRed), kNoOffset);
+    drawing->DrawLabelRect("Ok", r, kRed, kNoOffset);
     const auto px = Read();
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -190,7 +190,7 @@ TEST_F(Text, LabelRectFillsInTheGivenColourAndCentresTheText)
     // The text goes on in the same foreground: with xor it shows as holes.
     Clear(kBlack);
     XSetFunction(display, Gc(), GXxor);
-    drawing->DrawLabelRect("Ok", r, static_cast<int>(kRed), kNoOffset);
+    drawing->DrawLabelRect("Ok", r, kRed, kNoOffset);
     XSetFunction(display, Gc(), GXcopy);
     const auto holes = Read();
     const Grid text = Grid::Crop(kWidth, kHeight, [&](int x, int y) {
@@ -202,16 +202,16 @@ TEST_F(Text, LabelRectFillsInTheGivenColourAndCentresTheText)
     EXPECT_EQ(text, InkGrid(Read()));
     // Nothing at all with an empty text or without a font.
     Clear(kBlack);
-    drawing->DrawLabelRect("", r, static_cast<int>(kRed), kNoOffset);
+    drawing->DrawLabelRect("", r, kRed, kNoOffset);
     drawing->SetFont(nullptr);
-    drawing->DrawLabelRect("Ok", r, static_cast<int>(kRed), kNoOffset);
+    drawing->DrawLabelRect("Ok", r, kRed, kNoOffset);
     EXPECT_EQ(InkOf(Read()).count, 0);
 }
 
 TEST_F(Text, SetTextColourStoresAndSetsTheForeground)
 {
-    drawing->SetTextColour(static_cast<int>(kGreen), true);
-    drawing->SetTextColour(static_cast<int>(kRed), false);
+    drawing->SetTextColour(kGreen, true);
+    drawing->SetTextColour(kRed, false);
     EXPECT_EQ(static_cast<unsigned long>(drawing->GetTextColour(true)), kGreen);
     EXPECT_EQ(static_cast<unsigned long>(drawing->GetTextColour(false)), kRed);
     drawing->DrawText("H", 5, 5);
@@ -334,7 +334,7 @@ TEST_F(Rotated, AlignmentPlacesTheTurnedBox)
 
 TEST_F(Rotated, PaintsOnlyTheTextInTheDeviceForegroundThenSetsTheTextColour)
 {
-    drawing->SetTextColour(static_cast<int>(kGreen), false);
+    drawing->SetTextColour(kGreen, false);
     Clear(0x123456);
     SetForeground(kRed);
     drawing->DrawRotatedText("Audio", SDrawing::Rectangle(60, 20, 71, 91), 90, 0, kNoOffset);
@@ -380,7 +380,7 @@ TEST_F(Rotated, VerticalLabelReadsBottomToTopInTheDeviceForeground)
 {
     for (const char* text : {"Audio", "Midi", "Threshold"}) {
         const Grid up = Upright(text);
-        drawing->SetTextColour(static_cast<int>(kGreen), false);
+        drawing->SetTextColour(kGreen, false);
         SetForeground(kRed);
         const SDrawing::Rectangle r(100, 10, 131, 151);
         drawing->DrawVerticalLabel(text, r, 8, 8, kNoOffset, false, false, nullptr);

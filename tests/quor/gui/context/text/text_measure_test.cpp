@@ -93,7 +93,7 @@ TEST_F(Measure, RotatedTextDrawnFromTwoThreadsComesOutAsFromOne)
     } lanes[2] = {{"Audio", 90, 0, {}, 0}, {"Threshold", 33, 0, {}, 0}};
     auto draw = [&](Lane& lane) {
         SDrawing surface;
-        surface.SetDevice(new quor::gui::context::SDrawDevice(static_cast<int>(lane.pixmap)));
+        surface.SetOwnedDevice(new quor::gui::context::SDrawDevice(static_cast<int>(lane.pixmap)));
         surface.SetFont(&f);
         GC gc = surface.GetDevice()->Get();
         XSetForeground(display, gc, 0);
