@@ -3,6 +3,8 @@
 // control's own size, and reports clicks as EVENT_CONTROL with the mouse
 // button (1 left, 2 middle, 3 right); a double click reports twice.
 
+#include <cstddef>
+
 #include "quor/gui/SWindow.h"
 
 namespace quor {
@@ -26,6 +28,15 @@ public:
     // scaled: the image's own size). The data is only read; null data
     // leaves no image.
     virtual void LoadBackground(void* data, int width, int height);
+    // The embedded images (quor::images) as they are.
+    void LoadBackground(const char* const* xpm, int width, int height)
+    {
+        LoadBackground(static_cast<void*>(const_cast<char**>(xpm)), width, height);
+    }
+    void LoadBackground(std::nullptr_t, int width, int height)
+    {
+        LoadBackground(static_cast<void*>(nullptr), width, height);
+    }
 
     context::SDrawBitmap* Bitmap() const { return bitmap; }
     context::SDrawMemoryDevice* MemoryDevice() const { return memoryDevice; }

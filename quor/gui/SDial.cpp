@@ -7,26 +7,6 @@
 namespace quor {
 namespace gui {
 
-namespace {
-
-// Draws on another device for one scope and puts the previous one back.
-class DeviceSwap {
-public:
-    DeviceSwap(context::SDrawing* d, context::SDrawDevice* device) : drawing(d), previous(d->GetDevice())
-    {
-        drawing->SetDevice(device);
-    }
-    ~DeviceSwap() { drawing->SetDevice(previous); }
-    DeviceSwap(const DeviceSwap&) = delete;
-    DeviceSwap& operator=(const DeviceSwap&) = delete;
-
-private:
-    context::SDrawing* drawing;
-    context::SDrawDevice* previous;
-};
-
-}  // namespace
-
 template <typename T>
 SDial<T>::SDial(SGlobals* g, SControl* p, unsigned i, const char* n, int s, int x, int y, int w, int h, int pw,
                 T minimum, T maximum, T initial)
@@ -145,7 +125,7 @@ void SDial<T>::Draw(const Rectangle&)
     if (!d || !this->bufferDevice) return;
     const Rectangle r(0, 0, this->Width(), this->Height());
     {
-        DeviceSwap swap(d, this->bufferDevice);
+        context::SDrawDeviceSwap swap(*d, this->bufferDevice);
         if ((this->typeFlags & CONTROLLABLE_BITMAPS) && this->backgroundDevice) {
             d->DrawMemory(this->backgroundDevice, 0, 0, 0, 0, r.right, r.bottom);
         } else if (this->typeFlags & CONTROLLABLE_LABEL) {

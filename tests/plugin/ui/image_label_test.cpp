@@ -125,7 +125,7 @@ TEST_F(ImageLabel, TheImageIsCopiedWholeAndASecondOneReplacesAndFreesIt)
     const XpmPicture logo(quor::images::text_logo);
     ASSERT_EQ(logo.width * 1000 + logo.height, 80025);
     Locked([&] {
-        label->LoadBackground(const_cast<char**>(quor::images::text_logo), 80, 25);
+        label->LoadBackground(quor::images::text_logo, 80, 25);
         label->Show();
     });
     ASSERT_TRUE(WaitFor([&] { return PixelAt(label.get(), 79, 24) == logo.At(79, 24); }));
@@ -140,7 +140,7 @@ TEST_F(ImageLabel, TheImageIsCopiedWholeAndASecondOneReplacesAndFreesIt)
 
     const Pixmap first = Locked([&] { return label->Bitmap()->GetPixmap(); });
     EXPECT_TRUE(PixmapExists(first));
-    Locked([&] { label->LoadBackground(const_cast<char**>(checker), 4, 2); });
+    Locked([&] { label->LoadBackground(checker, 4, 2); });
     EXPECT_FALSE(PixmapExists(first));
     const Pixmap second = Locked([&] { return label->Bitmap()->GetPixmap(); });
     EXPECT_TRUE(PixmapExists(second));
@@ -153,7 +153,7 @@ TEST_F(ImageLabel, TheImageIsCopiedWholeAndASecondOneReplacesAndFreesIt)
     // Data that is not an image leaves no image: nothing drawn, no X error.
     const char* const broken[] = {"not an image"};
     Locked([&] {
-        label->LoadBackground(const_cast<char**>(broken), 4, 2);
+        label->LoadBackground(broken, 4, 2);
         label->Refresh();
     });
     EXPECT_FALSE(PixmapExists(second));

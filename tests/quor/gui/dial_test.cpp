@@ -255,7 +255,7 @@ TEST_F(Dials, ASkinOfTwoImagesReplacesTheDrawnBox)
         lines.insert(lines.end(), static_cast<size_t>(h), std::string(static_cast<size_t>(w), 'x'));
         std::vector<const char*> text;
         for (const std::string& l : lines) text.push_back(l.c_str());
-        return new context::SDrawBitmap(const_cast<char**>(text.data()), w, h, false);
+        return new context::SDrawBitmap(text.data(), w, h, false);
     };
     Locked([&] {
         dial->SetBitmaps(image(32, 16, "#FF0000"), image(8, 8, "#0000FF"));
