@@ -839,7 +839,12 @@ void SControl::SetTooltip(SToolTip* tip, SToolTipData* data, int)
 {
     if (data != tooltip) delete tooltip;
     tooltip = data;
-    if (tip) tip->AddControl(this);
+    if (!data) return;
+    // The control joins the list of the tip that shows its data: that tip
+    // switches it on and off, and its data leaves the list when it goes.
+    data->owner = this;
+    if (!data->tooltip) data->tooltip = tip;
+    if (data->tooltip) data->tooltip->AddControl(this);
 }
 
 void SControl::SetTooltip(SToolTip* tip, const char* text, int side)

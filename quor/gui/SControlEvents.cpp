@@ -392,50 +392,57 @@ bool SControl::PointerInside(SControl* c)
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+// The tip opens on its side of the control, unless it would leave the
+// screen there: then on the opposite side. The whole tip must fit, not only
+// its text block.
 void SControl::PlaceTooltip()
 {
     SToolTip* tip = tooltip ? tooltip->tooltip : nullptr;
     if (!tip) return;
     tip->flipped = false;
     const Rectangle& tr = tooltip->bounds;
-    const int tw = tr.right - tr.left, th = tr.bottom - tr.top;
-    const int bw = tw + 48, bh = th + 16;
+    const int bw = tr.Width() + 48, bh = tr.Height() + 16;
     const int cw = Width(), ch = Height();
-    Rectangle screen(0, 0, 0, 0);
+    Rectangle screen;
     if (SDisplay* info = sd.DisplayInfo()) screen = info->bounds;
+    if ((screen.Width() <= 0 || screen.Height() <= 0) && xdisplay) {
+        const int n = DefaultScreen(xdisplay);
+        screen = Rectangle(0, 0, DisplayWidth(xdisplay, n), DisplayHeight(xdisplay, n));
+    }
     auto toRoot = [this](int x, int y) {
         Point p = GetClient2Screen(x, y);
         Point o = tooltip->GetOffset();
         return Point(p.x + o.x, p.y + o.y);
     };
+    const int centredX = (cw - bw) >> 1, centredY = (ch - bh) >> 1;
     Point at;
     switch (tooltip->side) {
-    case 0:
-        at = toRoot((cw - bw) >> 1, -bh - 3);
+    case TIP_ABOVE:
+        at = toRoot(centredX, -bh - 3);
         if (at.y < screen.top) {
             tip->flipped = true;
-            at = toRoot((cw - bw) >> 1, ch + 3);
+            at = toRoot(centredX, ch + 3);
         }
         break;
-    case 1:
-        at = toRoot(cw + 3, (ch - bh) >> 1);
-        if (at.x + tw > screen.right) {
+    case TIP_RIGHT:
+        at = toRoot(cw + 3, centredY);
+        if (at.x + bw > screen.right) {
             tip->flipped = true;
-            at = toRoot(-3 - bw, (ch - bh) >> 1);
+            at = toRoot(-3 - bw, centredY);
         }
         break;
-    case 2:
-        at = toRoot((cw - bw) >> 1, ch + 3);
-        if (at.y + th > screen.bottom) {
+    case TIP_BELOW:
+        at = toRoot(centredX, ch + 3);
+        if (at.y + bh > screen.bottom) {
             tip->flipped = true;
-            at = toRoot((cw - bw) >> 1, -bh - 3);
+            at = toRoot(centredX, -bh - 3);
         }
         break;
-    case 3:
-        at = toRoot(-3 - bw, (ch - bh) >> 1);
+    case TIP_LEFT:
+        at = toRoot(-3 - bw, centredY);
         if (at.x < screen.left) {
             tip->flipped = true;
-            at = toRoot(cw + 3, (ch - bh) >> 1);
+            at = toRoot(cw + 3, centredY);
         }
         break;
     default: at = Point(0, 0); break;
