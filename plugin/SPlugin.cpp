@@ -15,10 +15,8 @@ const char* const SPlugin::SupportContact = "support@quor-audio.example";
 SPlugin::SPlugin(audioMasterCallback audioMaster, int& result) : AudioEffectX(audioMaster, 1, 0)
 {
     globals = new SGlobals();
-    // The editor joins here once it exists; without one the has-editor flag
-    // stays clear and the editor opcodes answer 0.
-    (void)result;
-    AttachEditor(nullptr);
+    // Recognises the host; may set the result to 3 (host not supported).
+    AttachEditor(new SPluginEditor(this, globals, result));
     isSynth(false);
     setUniqueID(VstFourCC('B', 'k', 'w', 'r'));
     setNumInputs(2);

@@ -47,6 +47,8 @@ public:
     const quor::data::datastring<32, char>* EffectName() const { return effectName; }
     const quor::data::datastring<32, char>* PluginDirectory() const { return directory; }
     SGlobals* Globals() const { return globals; }
+    // What effEditGetRect answers.
+    void SetEditorRect(const ERect& r) { editorRect = r; }
 
     // The directory part of a plug-in path; empty when there is none or the
     // path does not fit the 512-byte work buffer.

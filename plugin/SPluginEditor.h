@@ -1,9 +1,12 @@
 #pragma once
-// The plug-in's editor: the host-window glue and the mailbox between the
-// engine, which posts update requests from the host's threads, and the panel,
-// refreshed from the idle thread. For now the window side only opens and
-// closes the engine's way in; the panel attaches through Refresh. The plug-in
-// does not create an editor yet.
+// The plug-in's editor: connects the host's editor requests to the panel and
+// is the mailbox between the engine, which posts update requests from the
+// host's threads, and the panel, refreshed from the idle thread.
+//
+// Threads: open and close run on the host's GUI thread, idle on the idle
+// thread, posting on any thread (the audio thread included: flags only).
+// Everything that touches controls holds the toolkit lock; nothing here
+// holds it while waiting for the idle thread.
 
 #include <atomic>
 #include <cstdint>
@@ -13,16 +16,29 @@
 
 class SGlobals;
 class SPlugin;
+class SPluginPanel;
+
+namespace quor {
+namespace gui {
+class SControl;
+class SCursor;
+class SMessageDialog;
+}  // namespace gui
+}  // namespace quor
 
 class SPluginEditor : public AEffEditor {
 public:
+    // Recognises the host from its product string; sets `result` to 3 for a
+    // host that is not supported.
     SPluginEditor(SPlugin* effect, SGlobals* globals, int& result);
     // Closes first when still open.
     ~SPluginEditor() override;
 
-    // Lets the engine post from now on and asks for a full refresh; returns 1.
+    // Shows the panel in the host's window (`parent` is its X window id): the
+    // first time builds it, later times move it there. Opening again without
+    // a close moves it to the new window. Returns 1.
     VstInt32 open(void* parent) override;
-    // Stops the engine posting; returns once no request is being posted.
+    // Parks the panel in an invisible holder; nothing when not open.
     void close() override;
 
     // Engine side, any thread: flags only, never a lock or a wait.
@@ -36,19 +52,49 @@ public:
     void updateIndexed() override;
     // Refreshes one index (0 to 255) whether or not it was pending.
     void updateAtIndex(long index) override;
+    virtual void idleslow();
+
+    // Sizing: tells the host (and the panel); without the host's "sizeWindow"
+    // the host's window is resized directly.
+    void SetSize(int width, int height);
+    void Resize(int width, int height);
+    void ChangeSize(int dw, int dh);
+    ERect* GetRect();
+
+    // The registered idle function; the argument is the editor.
+    static void idlestatic(void* editor);
 
     bool IsOpen() const { return isOpen.load(std::memory_order_acquire); }
     // The recognised host (0 when unknown).
     int32_t HostCode() const { return hostCode; }
+    SPluginPanel* Panel() const { return panel; }
+    quor::gui::SMessageDialog* MessageDialog() const { return messageDialog; }
+    unsigned long ParentWindow() const { return parentWindow; }
 
 protected:
-    // Delivers one request to the panel, -1 for everything; runs on the idle
-    // thread (or the caller's thread for update and updateAtIndex).
+    // Delivers one request to the panel, -1 for everything.
     virtual void Refresh(long index);
+    void GetHostApp(int& result);
+    // Resizes the host's window through whichever connection we have.
+    void ResizeParent(int width, int height);
 
+    struct IdleRecord {
+        uint32_t reserved = 0;
+        void (*function)(void*) = nullptr;
+        uint32_t id = 0;
+    };
+
+    IdleRecord idleRecord;
     SGlobals* globals;
+    SPluginPanel* panel = nullptr;
     SPlugin* plugin;
     int32_t hostCode = 0;
     std::atomic<bool> isOpen{false};
+    ERect rect{0, 0, 0, 0};
+    quor::gui::SCursor* cursor = nullptr;
+    unsigned long parentWindow = 0;
+    quor::gui::SControl* topControl = nullptr;
+    quor::gui::SMessageDialog* messageDialog = nullptr;
+    unsigned long topWindow = 0;
     SUpdateMailbox mailbox;
 };

@@ -78,8 +78,10 @@ SStaticData::~SStaticData()
     if (dps) {
         Display* own = dps;
         __atomic_store_n(&dps, static_cast<Display*>(nullptr), __ATOMIC_RELEASE);
-        quor::gui::SXErrorTrap::Remove(own);
+        // The trap stays until the connection is gone: closing collects the
+        // errors of requests still in flight.
         XCloseDisplay(own);
+        quor::gui::SXErrorTrap::Forget(own);
     }
 }
 

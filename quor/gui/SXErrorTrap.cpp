@@ -131,16 +131,12 @@ void SXErrorTrap::Install(Display* display)
     h.traps.push_back(Trap{display, std::move(handler)});
 }
 
-void SXErrorTrap::Remove(Display* display)
+void SXErrorTrap::Forget(Display* display)
 {
-    if (!display) return;
     Hooked& h = hooked();
     std::lock_guard<std::mutex> guard(h.lock);
     for (size_t i = 0; i < h.traps.size(); ++i) {
         if (h.traps[i].display != display) continue;
-        LockDisplay(display);
-        DeqAsyncHandler(display, h.traps[i].handler.get());
-        UnlockDisplay(display);
         h.traps.erase(h.traps.begin() + static_cast<long>(i));
         return;
     }

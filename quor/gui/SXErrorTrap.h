@@ -24,8 +24,9 @@ public:
     // nothing. Null is ignored.
     static void Install(Display* display);
     static bool Installed(Display* display);
-    // Takes the trap off again (before the connection is closed).
-    static void Remove(Display* display);
+    // The connection has been closed: its trap goes too (nothing is asked
+    // of the closed connection).
+    static void Forget(Display* display);
     // Errors trapped on any hooked connection outside probes since load.
     static uint64_t Count();
 
