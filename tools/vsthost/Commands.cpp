@@ -13,6 +13,8 @@
 #include <set>
 
 #include "tools/vsthost/AudioFile.h"
+#include "tools/vsthost/CommandLine.h"
+#include "tools/vsthost/EditorCommand.h"
 #include "tools/vsthost/MidiFile.h"
 #include "tools/vsthost/Validate.h"
 #include "tools/vsthost/VstHost.h"
@@ -24,7 +26,8 @@ namespace {
 const char* const ExitCodesHelp =
     "Exit codes: 0 success, 1 bad command line, 2 missing or unreadable input / unwritable output,\n"
     "            3 not a VST 2.x plug-in, 4 the plug-in refused to load, 5 wrong channel count,\n"
-    "            6 the plug-in refused the chunk, 7 a check of validate failed.\n";
+    "            6 the plug-in refused the chunk, 7 a check of validate failed, 8 no editor,\n"
+    "            9 no X display, 10 the editor caused X errors.\n";
 
 const char* const HostOptionsHelp =
     "Host options (how vsthost presents itself to the plug-in):\n"
@@ -41,6 +44,7 @@ const char* const MainHelp =
     "  info PLUGIN.so [--json]            identity, flags, capabilities, programs, chunk size\n"
     "  process PLUGIN.so --in IN.wav --out OUT.wav [...]   run audio and MIDI through the plug-in\n"
     "  chunk save|load PLUGIN.so FILE     store or restore the plug-in's state chunk\n"
+    "  editor PLUGIN.so [...]             show the plug-in's editor while audio and MIDI play through it\n"
     "  validate PLUGIN.so [...]           a battery of checks for any VST 2.x plug-in (--list names them)\n"
     "  gen-wav OUT.wav                    write a stereo test signal (quiet parts and bursts)\n"
     "  gen-midi OUT.mid                   write a test MIDI file (notes, a CC, system messages)\n";
@@ -76,132 +80,6 @@ const char* const GenMidiHelp =
     "Writes a one-track MIDI file at 120 bpm: two notes (one ended by a note on with velocity 0),\n"
     "a control change, a pitch bend, a MIDI clock tick and song position (system messages), and\n"
     "a system exclusive message.\n";
-
-struct Arguments {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> values;
-    std::set<std::string> flags;
-    std::string error;
-    bool help = false;
-
-    bool Has(const char* flag) const { return flags.count(flag) > 0; }
-    std::string Value(const char* key, const std::string& fallback = std::string()) const
-    {
-        auto it = values.find(key);
-        return it == values.end() ? fallback : it->second;
-    }
-};
-
-const std::set<std::string> HostValueOptions = {"--host-product", "--host-vendor", "--host-version",
-                                                "--size-window", "--vst-version"};
-
-Arguments Parse(const std::vector<std::string>& args, size_t from, const std::set<std::string>& valueOptions,
-                const std::set<std::string>& flagOptions)
-{
-    Arguments a;
-    for (size_t i = from; i < args.size(); ++i) {
-        const std::string& s = args[i];
-        if (s == "--help" || s == "-h") {
-            a.help = true;
-        } else if (s.size() > 2 && s.compare(0, 2, "--") == 0) {
-            std::string key = s, value;
-            size_t eq = s.find('=');
-            bool inlineValue = eq != std::string::npos;
-            if (inlineValue) {
-                key = s.substr(0, eq);
-                value = s.substr(eq + 1);
-            }
-            if (valueOptions.count(key) || HostValueOptions.count(key)) {
-                if (!inlineValue) {
-                    if (i + 1 >= args.size()) {
-                        a.error = key + " needs a value";
-                        return a;
-                    }
-                    value = args[++i];
-                }
-                a.values[key] = value;
-            } else if (flagOptions.count(key) && !inlineValue) {
-                a.flags.insert(key);
-            } else {
-                a.error = "unknown option " + s;
-                return a;
-            }
-        } else {
-            a.positional.push_back(s);
-        }
-    }
-    return a;
-}
-
-bool ParseInt(const std::string& text, long long low, long long high, long long& out)
-{
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = strtoll(text.c_str(), &end, 10);
-    if (errno || *end || v < low || v > high) return false;
-    out = v;
-    return true;
-}
-
-bool HostIdentityFrom(const Arguments& a, HostIdentity& id, std::string& error)
-{
-    id.product = a.Value("--host-product", id.product);
-    id.vendor = a.Value("--host-vendor", id.vendor);
-    long long v;
-    if (a.values.count("--host-version")) {
-        if (!ParseInt(a.Value("--host-version"), INT32_MIN, INT32_MAX, v)) {
-            error = "--host-version needs a whole number";
-            return false;
-        }
-        id.vendorVersion = static_cast<int32_t>(v);
-    }
-    if (a.values.count("--vst-version")) {
-        if (!ParseInt(a.Value("--vst-version"), INT32_MIN, INT32_MAX, v)) {
-            error = "--vst-version needs a whole number";
-            return false;
-        }
-        id.masterVersion = static_cast<int32_t>(v);
-    }
-    if (a.values.count("--size-window")) {
-        const std::string s = a.Value("--size-window");
-        if (s == "yes")
-            id.sizeWindow = 1;
-        else if (s == "no")
-            id.sizeWindow = -1;
-        else if (s == "unknown")
-            id.sizeWindow = 0;
-        else {
-            error = "--size-window takes yes, no or unknown";
-            return false;
-        }
-    }
-    return true;
-}
-
-int Usage(std::ostream& err, const std::string& problem, const char* help)
-{
-    err << "vsthost: " << problem << "\n" << help;
-    return ExitUsage;
-}
-
-int LoadPlugin(Host& host, const std::string& path, std::ostream& err)
-{
-    if (host.Load(path, true)) return ExitOk;
-    err << "vsthost: " << host.ErrorText() << "\n";
-    switch (host.Error()) {
-    case LoadError::FileMissing:
-        return ExitFile;
-    case LoadError::Refused:
-        if (!host.PluginMessage().empty())
-            err << "vsthost: the plug-in said: " << host.PluginMessage() << "\n";
-        else
-            err << "vsthost: the plug-in gave no message\n";
-        return ExitRefused;
-    default:
-        return ExitNotPlugin;
-    }
-}
 
 std::string FourCC(int32_t id)
 {
@@ -722,6 +600,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "process") return Process(args, out, err);
     if (command == "chunk") return Chunk(args, out, err);
     if (command == "validate") return Validate(args, out, err);
+    if (command == "editor") return Editor(args, out, err);
     if (command == "gen-wav") return GenWav(args, out, err);
     if (command == "gen-midi") return GenMidi(args, out, err);
     err << "vsthost: unknown command " << command << "\n" << MainHelp;

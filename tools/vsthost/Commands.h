@@ -18,9 +18,12 @@ enum ExitCode : int {
     ExitChannels = 5,       // the audio's channel count does not match the plug-in
     ExitChunkRefused = 6,   // the plug-in refused a chunk
     ExitValidateFailed = 7, // a check of validate failed
+    ExitNoEditor = 8,       // the plug-in has no editor (or gives it no size)
+    ExitNoDisplay = 9,      // no X server to show an editor on
+    ExitXErrors = 10,       // the editor caused X errors
 };
 
-// args[0] is the command name (info, process, chunk, validate, gen-wav, gen-midi).
+// args[0] is the command name (info, process, chunk, validate, editor, gen-wav, gen-midi).
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vsthost

@@ -149,7 +149,7 @@ void XSession::CheckHandler()
     if (previous != CountingHandler) replacedCount.fetch_add(1);
 }
 
-bool EditorWindow::Create(Display* d, int width, int height, const std::string& title)
+bool EditorWindow::Create(Display* d, int width, int height, const std::string& title, int x, int y)
 {
     Destroy();
     if (!d) return false;
@@ -157,7 +157,7 @@ bool EditorWindow::Create(Display* d, int width, int height, const std::string& 
     if (width < 1) width = 1;
     if (height < 1) height = 1;
     const int screen = DefaultScreen(d);
-    window = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, static_cast<unsigned>(width),
+    window = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 0, BlackPixel(d, screen), BlackPixel(d, screen));
     XStoreName(d, window, title.c_str());
     XSelectInput(d, window, StructureNotifyMask);
@@ -183,7 +183,7 @@ void EditorWindow::Destroy()
     display = nullptr;
 }
 
-int PumpEvents(Display* display, int milliseconds, void (*idle)(void*), void* context)
+int PumpEvents(Display* display, int milliseconds, void (*idle)(void*), void* context, bool forward)
 {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -193,6 +193,7 @@ int PumpEvents(Display* display, int milliseconds, void (*idle)(void*), void* co
         while (display && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
+            if (!forward) continue;
             bool bogus = false;
             EventProc proc = EventProcOf(display, event.xany.window, bogus);
             if (bogus) bogusProcs.fetch_add(1);

@@ -40,7 +40,7 @@ public:
     EditorWindow(const EditorWindow&) = delete;
     EditorWindow& operator=(const EditorWindow&) = delete;
 
-    bool Create(Display* display, int width, int height, const std::string& title);
+    bool Create(Display* display, int width, int height, const std::string& title, int x = 0, int y = 0);
     void Resize(int width, int height);
     void Destroy();
     unsigned long Id() const { return window; }
@@ -52,8 +52,11 @@ private:
 
 // Delivers the queued events of the host's connection for about the given
 // time, calling effEditIdle-like work through `idle` every 20 ms. Returns the
-// number of events handed to a plug-in's event procedure.
-int PumpEvents(Display* display, int milliseconds, void (*idle)(void*) = nullptr, void* context = nullptr);
+// number of events handed to a plug-in's event procedure. Without `forward`
+// the events are read and dropped, as by a host that never calls
+// "_XEventProc".
+int PumpEvents(Display* display, int milliseconds, void (*idle)(void*) = nullptr, void* context = nullptr,
+               bool forward = true);
 
 // Waits until the X server has handled every request sent so far (errors
 // included).
