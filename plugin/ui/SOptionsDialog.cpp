@@ -45,7 +45,7 @@ SOptionsDialog::SOptionsDialog(SWindow* o, const SSize& s, bool f) : owner(o), f
     SToolkitHold hold;
     SGlobals* g = owner ? owner->GetGlobals() : nullptr;
     String title(64, "SOptionsDialog (ID %u)", NameNumber());
-    Create(g, owner, NextId(), title.Text(), framed ? framedStyle : plainStyle, 0, 0,
+    Create(g, owner, g ? g->NextIdentifier() : 0, title.Text(), framed ? framedStyle : plainStyle, 0, 0,
            size.width > 160 ? size.width : 160, size.height, owner ? static_cast<int>(owner->GetWindow()) : 0,
            false);
     labels.reserve(8);

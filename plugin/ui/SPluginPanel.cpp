@@ -197,8 +197,10 @@ void SPluginPanel::RefreshControls(long code)
 void SPluginPanel::ParseEvent(SEvent* e)
 {
     if (!e || !e->sender || !effect) return;
-    const unsigned from = e->sender->GetId();
-    auto is = [from](SControl* c) { return c && c->GetId() == from; };
+    // The control itself, not only its id: ids start again from the shared
+    // counter's exchanges, and a dialog's result taken for the other
+    // dialog's would write the wrong parameters.
+    auto is = [e](SControl* c) { return c && c == e->sender && c->GetId() == e->sender->GetId(); };
     if (e->type == EVENT_CONTROL) {
         if (is(titleLogo)) {
             titleLogo->Hide();

@@ -1,0 +1,241 @@
+#pragma once
+// The plug-in loaded with dlopen by the project's host, its editor opened in
+// a window of the test's as a host opens it, driven with XTest and read back
+// pixel by pixel. The plug-in's own X errors would show on standard error
+// (it keeps them from the process-wide handler): the fixture catches that
+// stream and fails on any of them; the test's connection counts its own.
+
+#include <gtest/gtest.h>
+
+#include "tools/vsthost/VstHost.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "quor/threading/watchdog.h"
+
+namespace bwtest {
+
+inline int& EditorTestErrors()
+{
+    static int n = 0;
+    return n;
+}
+
+inline int CountEditorTestError(Display*, XErrorEvent*)
+{
+    ++EditorTestErrors();
+    return 0;
+}
+
+inline unsigned long Rgb(int r, int g, int b)
+{
+    return (static_cast<unsigned long>(r) << 16) | (static_cast<unsigned long>(g) << 8) | static_cast<unsigned long>(b);
+}
+
+class EditorTest : public ::testing::Test {
+protected:
+    static constexpr int lampY = 50;
+    static constexpr int audioLampX = 42, midiLampX = 60;
+
+    void SetUp() override
+    {
+        dog.reset(new Watchdog(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        XInitThreads();
+        test = XOpenDisplay(nullptr);
+        ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
+        EditorTestErrors() = 0;
+        previous = XSetErrorHandler(CountEditorTestError);
+        for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
+        // The plug-in's standard error, kept in a file for the whole test.
+        fflush(stderr);
+        savedErr = dup(2);
+        char name[] = "/tmp/bw_editor_stderr_XXXXXX";
+        captured = mkstemp(name);
+        unlink(name);
+        dup2(captured, 2);
+        ASSERT_TRUE(host.Load(BW_PLUGIN));
+        effect = host.Effect();
+        host.Start(44100.0f, 512);
+        window = NewWindow(300, 300);
+        Open(window);
+    }
+
+    void TearDown() override
+    {
+        if (effect && open) host.Dispatch(effEditClose);
+        host.Close();
+        fflush(stderr);
+        dup2(savedErr, 2);
+        close(savedErr);
+        std::string text;
+        char buffer[4096];
+        lseek(captured, 0, SEEK_SET);
+        for (ssize_t n; (n = read(captured, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+        close(captured);
+        EXPECT_EQ(text.find("XError"), std::string::npos) << text;
+        if (test) {
+            for (Window w : windows) XDestroyWindow(test, w);
+            XSync(test, False);
+            EXPECT_EQ(EditorTestErrors(), 0) << "X errors on the host's connection";
+            XSetErrorHandler(previous);
+            XCloseDisplay(test);
+        }
+        dog.reset();
+    }
+
+    Window NewWindow(int x, int y)
+    {
+        XSetWindowAttributes a = {};
+        a.override_redirect = True;
+        a.background_pixel = BlackPixel(test, DefaultScreen(test));
+        Window w = XCreateWindow(test, DefaultRootWindow(test), x, y, 100, 75, 0, CopyFromParent, InputOutput,
+                                 CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+        XMapRaised(test, w);
+        XSync(test, False);
+        windows.push_back(w);
+        return w;
+    }
+
+    void Open(Window w)
+    {
+        ASSERT_EQ(host.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(test),
+                                reinterpret_cast<void*>(static_cast<uintptr_t>(w))),
+                  1);
+        open = true;
+        current = w;
+    }
+
+    void Close()
+    {
+        host.Dispatch(effEditClose);
+        open = false;
+    }
+
+    // One block: a 440 Hz tone at `dB` on both channels (none below -200)
+    // and the given MIDI messages at its start.
+    void Block(float dB, const std::vector<std::vector<uint8_t>>& midi = {})
+    {
+        std::vector<float> a(512), b(512), oa(512), ob(512);
+        const float level = dB < -200.0f ? 0.0f : std::pow(10.0f, dB / 20.0f);
+        for (int i = 0; i < 512; ++i) a[static_cast<size_t>(i)] = b[static_cast<size_t>(i)] =
+            level * std::sin(static_cast<float>(i) * 0.0627f);
+        std::vector<VstMidiEvent> events;
+        for (const auto& m : midi) {
+            VstMidiEvent e{};
+            e.type = kVstMidiType;
+            e.byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
+            for (size_t i = 0; i < m.size() && i < 3; ++i) e.midiData[i] = static_cast<char>(m[i]);
+            events.push_back(e);
+        }
+        if (!events.empty()) host.SendEvents(events);
+        float* in[2] = {a.data(), b.data()};
+        float* out[2] = {oa.data(), ob.data()};
+        host.ProcessReplacing(in, out, 512);
+    }
+
+    unsigned long Pixel(Window w, int x, int y)
+    {
+        XImage* image = XGetImage(test, w, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return ~0ul;
+        unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return p;
+    }
+    unsigned long Lamp(int x) { return Pixel(current, x, lampY); }
+
+    template <typename F>
+    bool WaitFor(F done, int timeoutMs = 5000)
+    {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    void ClickAt(Window w, int x, int y, unsigned button = 1)
+    {
+        int rx, ry;
+        Window child;
+        XTranslateCoordinates(test, w, DefaultRootWindow(test), x, y, &rx, &ry, &child);
+        XTestFakeMotionEvent(test, -1, rx, ry, 0);
+        XTestFakeButtonEvent(test, button, True, 0);
+        XTestFakeButtonEvent(test, button, False, 0);
+        XSync(test, False);
+        // Apart from the next click: no double clicks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+
+    // A mapped top-level window whose name begins with `prefix` (or, with
+    // `atEnd`, ends with it); 0 if none.
+    Window TopLevel(const char* prefix, bool atEnd = false)
+    {
+        Window root, parent, *children = nullptr, found = 0;
+        unsigned n = 0;
+        if (!XQueryTree(test, DefaultRootWindow(test), &root, &parent, &children, &n)) return 0;
+        for (unsigned i = 0; i < n && !found; ++i) {
+            XWindowAttributes a;
+            if (!XGetWindowAttributes(test, children[i], &a) || a.map_state != IsViewable) continue;
+            char* title = nullptr;
+            if (XFetchName(test, children[i], &title) && title) {
+                const size_t n = strlen(title), k = strlen(prefix);
+                if (atEnd ? n >= k && strcmp(title + n - k, prefix) == 0 : strncmp(title, prefix, k) == 0)
+                    found = children[i];
+                XFree(title);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    }
+
+    Window WaitForTopLevel(const char* prefix)
+    {
+        Window w = 0;
+        WaitFor([&] { return (w = TopLevel(prefix)) != 0; });
+        return w;
+    }
+
+    // Pixels of the logo's letters (orange to red) in the panel's logo area.
+    int LogoInk()
+    {
+        XImage* image = XGetImage(test, current, 10, 10, 80, 25, AllPlanes, ZPixmap);
+        if (!image) return -1;
+        int ink = 0;
+        for (int y = 0; y < 25; ++y)
+            for (int x = 0; x < 80; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                ink += ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 100;
+            }
+        XDestroyImage(image);
+        return ink;
+    }
+
+    float Parameter(int index) { return effect->getParameter(effect, index); }
+    void SetParameter(int index, float v) { effect->setParameter(effect, index, v); }
+
+
+    vsthost::Host host;
+    AEffect* effect = nullptr;
+    Display* test = nullptr;
+    Window window = 0, current = 0;
+    bool open = false;
+    std::vector<Window> windows;
+    XErrorHandler previous = nullptr;
+    int savedErr = -1, captured = -1;
+    std::unique_ptr<Watchdog> dog;
+};
+
+}  // namespace bwtest
