@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: the x86_64 plug-in in the project's own host. Shows its identity,
-# then runs a generated stereo signal and a generated MIDI file through it and
-# prints what came back. Inputs and outputs are written under build/demo/.
+# runs a generated stereo signal and a generated MIDI file through it and prints
+# what came back, then opens its editor while the demo audio and MIDI play: on
+# the screen when there is a display, otherwise on a private Xvfb with
+# screenshots. Inputs, outputs and screenshots are written under build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=${BW_DEMO_TREE:-build/x86_64}
@@ -35,6 +37,24 @@ echo
 echo "== the state chunk"
 "$host" chunk save "$plugin" "$out/state.bin"
 od -A d -t x1 "$out/state.bin"
+
+echo
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "== the editor on $DISPLAY for 8 seconds, the demo audio and MIDI playing through it"
+  "$host" editor "$plugin" --wav "$out/input.wav" --midi "$out/input.mid" --seconds 8
+else
+  echo "== the editor on a private X server (no display here), with screenshots"
+  # The generated programme is loud, with notes, in the second quarter of
+  # every second: dark lamps at 0.75 s, lit ones at 1.375 s. Clicks on the
+  # lamps open the options dialogs, which sit beside the editor.
+  tools/with-xvfb.sh "$host" editor "$plugin" --seconds 2 --position 440,440 \
+    --screenshot "$out/editor-dark.png@0.75,$out/editor-lit.png@1.375"
+  tools/with-xvfb.sh "$host" editor "$plugin" --seconds 1 --position 440,440 --click "42,50@0.3" \
+    --screenshot "$out/editor-audio-dialog.png@0.8"
+  tools/with-xvfb.sh "$host" editor "$plugin" --seconds 1 --position 440,440 --click "60,50@0.3" \
+    --screenshot "$out/editor-midi-dialog.png@0.8"
+  for f in editor-dark editor-lit editor-audio-dialog editor-midi-dialog; do echo "  $out/$f.png"; done
+fi
 
 host32=$tree32/tools/vsthost/vsthost
 plugin32=$tree32/Blinkwatcher.so
