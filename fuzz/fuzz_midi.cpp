@@ -80,7 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<VstMidiEvent> back = TakeReturned();
     const size_t expected = midi.size() < 256 ? midi.size() : 256;
     if (back.size() != expected) Broken("the plug-in did not hand back its first 256 MIDI events");
-    for (size_t i = 0; i < expected; ++i)
-        if (memcmp(&back[i], &midi[i], sizeof(VstMidiEvent)) != 0) Broken("a MIDI event came back changed");
+    // Whole, but for the size field: whatever size a record came with, it
+    // goes back with the record's own, so that no host reads past it.
+    for (size_t i = 0; i < expected; ++i) {
+        VstMidiEvent sent = midi[i];
+        sent.byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
+        if (memcmp(&back[i], &sent, sizeof(VstMidiEvent)) != 0) Broken("a MIDI event came back changed");
+    }
     return 0;
 }

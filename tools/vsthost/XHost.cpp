@@ -54,8 +54,8 @@ int CountingHandler(Display* display, XErrorEvent* e)
 
 typedef void (*EventProc)(XEvent*);
 
-// Whether an address lies in executable memory of this process: what a
-// window names is called only then. A plug-in may name code of its own
+// Whether an address lies in executable memory of this process, or in a
+// loaded module: what a window names is called only then. A plug-in may name code of its own
 // outside any module (a trampoline below 4 GiB on 64-bit systems).
 bool Executable(uintptr_t address)
 {
@@ -70,7 +70,11 @@ bool Executable(uintptr_t address)
             found = address >= from && address < to && perms[2] == 'x';
     }
     fclose(maps);
-    return found;
+    if (found) return true;
+    // Emulators (qemu-user) show the code they translate as not executable:
+    // code of a loaded module is taken as such.
+    Dl_info info;
+    return dladdr(reinterpret_cast<void*>(address), &info) && info.dli_fname;
 }
 
 // The function a window names in "_XEventProc", read as the hosts of today

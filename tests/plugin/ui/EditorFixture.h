@@ -166,15 +166,42 @@ protected:
         return true;
     }
 
-    void ClickAt(Window w, int x, int y, unsigned button = 1)
+    // The server takes fake input through its input queue, after the
+    // request that sent it has returned: wait until the pointer shows it.
+    void WaitForPointer(int x, int y, unsigned mask, unsigned want)
+    {
+        WaitFor([&] {
+            Window r, c;
+            int rx, ry, wx, wy;
+            unsigned m;
+            XQueryPointer(test, DefaultRootWindow(test), &r, &c, &rx, &ry, &wx, &wy, &m);
+            return (x < 0 || (rx == x && ry == y)) && (m & mask) == want;
+        });
+    }
+
+    void MoveTo(Window w, int x, int y)
     {
         int rx, ry;
         Window child;
         XTranslateCoordinates(test, w, DefaultRootWindow(test), x, y, &rx, &ry, &child);
         XTestFakeMotionEvent(test, -1, rx, ry, 0);
-        XTestFakeButtonEvent(test, button, True, 0);
-        XTestFakeButtonEvent(test, button, False, 0);
         XSync(test, False);
+        WaitForPointer(rx, ry, 0, 0);
+    }
+
+    void Press(unsigned button, bool down)
+    {
+        XTestFakeButtonEvent(test, button, down ? True : False, 0);
+        XSync(test, False);
+        const unsigned mask = Button1Mask << (button - 1);
+        WaitForPointer(-1, -1, mask, down ? mask : 0);
+    }
+
+    void ClickAt(Window w, int x, int y, unsigned button = 1)
+    {
+        MoveTo(w, x, y);
+        Press(button, true);
+        Press(button, false);
         // Apart from the next click: no double clicks.
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
     }

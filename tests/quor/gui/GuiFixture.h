@@ -130,17 +130,33 @@ protected:
         return Locked([&] { return c->GetClient2Screen(x, y); });
     }
 
+    // The server takes fake input through its input queue, after the
+    // request that sent it has returned: wait until the pointer shows it.
+    void WaitForPointer(int x, int y, unsigned mask, unsigned want)
+    {
+        WaitFor([&] {
+            Window r, c;
+            int rx, ry, wx, wy;
+            unsigned m;
+            XQueryPointer(test, root, &r, &c, &rx, &ry, &wx, &wy, &m);
+            return (x < 0 || (rx == x && ry == y)) && (m & mask) == want;
+        });
+    }
+
     void MoveTo(quor::gui::SControl* c, int x, int y)
     {
         quor::gui::Point p = OnScreen(c, x, y);
         XTestFakeMotionEvent(test, -1, p.x, p.y, 0);
         XSync(test, False);
+        WaitForPointer(p.x, p.y, 0, 0);
     }
 
     void Button(unsigned button, bool down)
     {
         XTestFakeButtonEvent(test, button, down ? True : False, 0);
         XSync(test, False);
+        const unsigned mask = Button1Mask << (button - 1);
+        WaitForPointer(-1, -1, mask, down ? mask : 0);
     }
 
     void Click(quor::gui::SControl* c, int x, int y, unsigned button = 1)
@@ -157,6 +173,11 @@ protected:
         ASSERT_NE(code, 0) << "no key for keysym " << sym;
         XTestFakeKeyEvent(test, code, down ? True : False, 0);
         XSync(test, False);
+        WaitFor([&] {
+            char keys[32];
+            XQueryKeymap(test, keys);
+            return ((keys[code / 8] >> (code % 8)) & 1) == (down ? 1 : 0);
+        });
     }
 
     // The pixel at a control's client point, read from the screen.

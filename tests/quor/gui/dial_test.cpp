@@ -78,7 +78,13 @@ protected:
     void MoveBy(int dy, int times = 1)
     {
         for (int i = 0; i < times; ++i) {
+            Window r, c;
+            int x, y, wx, wy;
+            unsigned m;
+            XQueryPointer(test, root, &r, &c, &x, &y, &wx, &wy, &m);
             XTestFakeRelativeMotionEvent(test, 0, dy, 0);
+            XSync(test, False);
+            WaitForPointer(x, y + dy, 0, 0);
             Settle();
         }
     }

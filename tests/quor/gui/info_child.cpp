@@ -1,13 +1,18 @@
 // Cases that info_process_test.cpp runs in a child process: a message with no
-// X server, and the box still shown when the process ends.
+// X server, the whole editor with no X server, and the box still shown when
+// the process ends.
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
+#include "plugin/VSTPlugin.h"
 #include "quor/gui/SInfo.h"
 #include "quor/gui/SMessageDialog.h"
 #include "quor/gui/SToolkitLock.h"
@@ -43,6 +48,41 @@ TEST(InfoChild, WithoutADisplayOnlyTheLine)
     SInfo("Failed to load plugin\n(Reason: System not supported)", "Blinkwatcher");
     SInfo(nullptr, nullptr);
     EXPECT_EQ(SInfoBox(), nullptr);
+}
+
+namespace {
+
+VstIntPtr Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+struct Headless : VSTPlugin {
+    int result = 0;
+    Headless() : VSTPlugin(Host, result) {}
+};
+
+}  // namespace
+
+// A host that opens the editor although no X server answered: the panel,
+// its dialogs and lamps are built without windows, and nothing calls X on a
+// null display (which would end this process).
+TEST(InfoChild, WithoutADisplayTheEditorOpensAndClosesWithoutAnXCall)
+{
+    ASSERT_EQ(dps, nullptr);
+    auto* plugin = new Headless();
+    AEffect* e = plugin->getAeffect();
+    EXPECT_EQ(e->flags & effFlagsHasEditor, effFlagsHasEditor);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x400001)), 0.0f), 1);
+        std::vector<float> a(64, 0.5f), b(64, 0.5f);
+        float* io[2] = {a.data(), b.data()};
+        e->processReplacing(e, io, io, 64);
+        e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // idle calls happen meanwhile
+        EXPECT_EQ(e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f), 1);
+    }
+    EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
 }
 
 TEST(InfoChild, TheBoxGoesBeforeItsConnection)

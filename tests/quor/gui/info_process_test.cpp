@@ -26,6 +26,18 @@ TEST(InfoProcess, WithoutAnXServerTheMessageIsOneLineOnStandardErrorAndNoXCall)
     }
 }
 
+TEST(InfoProcess, WithoutAnXServerTheEditorStillOpensAndCloses)
+{
+    struct stat st;
+    ASSERT_NE(stat("/tmp/.X11-unix/X987", &st), 0) << "something listens on :987";
+    bwtest::ChildResult child =
+        bwtest::RunChild(BW_CHILD, "InfoChild.WithoutADisplayTheEditorOpensAndClosesWithoutAnXCall", {}, {"DISPLAY=:987"});
+    EXPECT_TRUE(child.finished) << child.output;
+    EXPECT_EQ(child.status, 0) << child.output;
+    EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
+    EXPECT_EQ(child.output.find("Sanitizer"), std::string::npos) << child.output;
+}
+
 TEST(InfoProcess, AtTheEndTheBoxGoesBeforeItsConnectionWithoutAnXError)
 {
     bwtest::ChildResult child = bwtest::RunChild(BW_CHILD, "InfoChild.TheBoxGoesBeforeItsConnection", {}, {});

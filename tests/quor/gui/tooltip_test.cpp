@@ -28,6 +28,8 @@ protected:
         ASSERT_NE(tip->Font()->Info(), nullptr) << "core fonts missing";
         lineHeight = tip->Font()->Ascent() + tip->Font()->Descent();
         XTestFakeMotionEvent(test, -1, 1270, 1010, 0);  // away from every window below
+        XSync(test, False);
+        WaitForPointer(1270, 1010, 0, 0);
         Settle();
     }
     void TearDown() override
@@ -208,7 +210,7 @@ TEST_F(Tooltips, ToggledTwiceTheFlagAndTheIndicatorComeBack)
         EXPECT_EQ(tip->IndicatorColour(), statdata.Colour(on ? 4 : 10));
         EXPECT_EQ(Locked([&] { return (c->Flags() & SCF_TOOLTIP) != 0; }), on);
         EXPECT_TRUE(WaitFor([&] { return PixelAt(square.get(), 5, 5) == (on ? red : Rgb(0, 0, 255)); }));
-        EXPECT_EQ(PixelAt(square.get(), 12, 12), Rgb(77, 81, 84));  // outside (1, 1)-(10, 10)
+        EXPECT_TRUE(WaitFor([&] { return PixelAt(square.get(), 12, 12) == Rgb(77, 81, 84); }));  // outside (1, 1)-(10, 10)
         Locked([&] {
             tip->ToggleTooltips();
             square->Refresh();
