@@ -3,8 +3,13 @@
 # otherwise a private Xvfb (24-bit, core fonts) on a free display number,
 # stopped again when the command ends. Numbers start at 99: some tests need
 # :0 to stay free, as on a machine without X.
+#   --private  always a server of its own: for commands that map windows
+#              while the tests that share the caller's server move its
+#              pointer and read its pixels.
 set -euo pipefail
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+private=
+if [ "${1:-}" = "--private" ]; then private=1; shift; fi
+if [ -z "$private" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$@"
 fi
 tmp=$(mktemp -d)
