@@ -8,8 +8,17 @@ function(bw_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Test code is mostly GoogleTest's templates: optimising it costs twice the
+  # compile time of every tree and buys nothing. The code under test keeps
+  # the tree's own optimisation (it is compiled in the libraries).
+  if(CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+    target_compile_options(${name} PRIVATE -O0 -g1)
+  endif()
   if(NOT T_LABELS)
     set(T_LABELS unit)
+  endif()
+  if("threads" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY BW_THREADS_TESTS ${name})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
@@ -32,4 +41,13 @@ function(bw_add_test name)
     "    ENVIRONMENT [==[BW_BINARY_DIR=${PROJECT_BINARY_DIR};BW_SOURCE_DIR=${PROJECT_SOURCE_DIR}]==]${lock})\n"
     "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
+endfunction()
+
+# What the ThreadSanitizer run needs: the tests labelled threads, and the host
+# and plug-in for the threads check of the battery. The other tests never run
+# there, so that tree builds only these.
+function(bw_add_threads_target)
+  get_property(tests GLOBAL PROPERTY BW_THREADS_TESTS)
+  add_custom_target(bw_threads_tests)
+  add_dependencies(bw_threads_tests ${tests} vsthost Blinkwatcher)
 endfunction()
