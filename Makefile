@@ -81,8 +81,11 @@ hosts: deps build
 demo: deps build
 	tools/demo.sh
 
+# The engine's audio cost, then the editor open on an X server (the caller's
+# or a private Xvfb).
 bench: deps build-x86_64
 	@if [ -x build/x86_64/bench/bw_bench ]; then build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
+	@if [ -x build/x86_64/bench/bw_editor_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_editor_bench; fi
 
 install: build
 	@if [ "$$(id -u)" = 0 ]; then dest="$(PREFIX)/lib/lxvst"; else dest="$$HOME/.lxvst"; fi; \

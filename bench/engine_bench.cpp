@@ -224,10 +224,6 @@ int main(int argc, char** argv)
     printf("\n");
     if (t.count("ZeroFrames")) printf("0-frame block: %.1f ns\n", t["ZeroFrames"]);
     if (t.count("Events256")) printf("256 events + 64-frame block: %.1f ns\n", t["Events256"]);
-    // The editor-open figures need the panel and an X server: idle requests
-    // when nothing changes, one lamp change, idle and dispatch CPU over 10 s,
-    // lamp latency. They are measured once the panel draws.
-    printf("\nEditor open under Xvfb (X requests per idle period, lamp change, idle/dispatch CPU, lamp latency):\n"
-           "  not measured: the editor has no panel yet\n");
+    // Requests, idle CPU and lamp latency need an X server: bw_editor_bench.
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "quor/threading/STimerIdle.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -170,6 +172,8 @@ void* STimerIdle::timercallback(void* idle)
 {
     if (!idle) return nullptr;
     onIdleThread = true;
+    // Named like the dispatch thread, for the same reason.
+    pthread_setname_np(pthread_self(), "bw-idle");
     IdleState& s = Idle();
     std::unique_lock<std::mutex> lock(s.lock);
     while (!SThread::StopRequested()) {
