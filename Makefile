@@ -84,7 +84,7 @@ demo: deps build
 # The engine's audio cost, then the editor open on an X server (the caller's
 # or a private Xvfb).
 bench: deps build-x86_64
-	@if [ -x build/x86_64/bench/bw_bench ]; then build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
+	@if [ -x build/x86_64/bench/bw_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
 	@if [ -x build/x86_64/bench/bw_editor_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_editor_bench; fi
 
 install: build

@@ -178,6 +178,26 @@ void SEventDispatcher::Wake()
     (void)n;
 }
 
+void SEventDispatcher::HandOver()
+{
+    if (onDispatchThread || !alive.load()) return;
+    Dispatch& d = dispatch();
+    Display* display;
+    int fd;
+    {
+        std::lock_guard<std::mutex> guard(d.lock);
+        if (!d.running) return;
+        display = d.display;
+        fd = d.wake;
+    }
+    // QueuedAfterReading also takes what xcb has read but Xlib not yet
+    // queued, which QueuedAlready does not see.
+    if (XEventsQueued(display, QueuedAfterReading) <= 0) return;
+    uint64_t one = 1;
+    ssize_t n = write(fd, &one, sizeof one);
+    (void)n;
+}
+
 bool SEventDispatcher::OnDispatchThread() { return onDispatchThread; }
 
 bool SEventDispatcher::Stopping()

@@ -5,10 +5,11 @@
 // work before any editor exists.
 //
 // It waits in poll() on the connection and a wake-up descriptor, and drains
-// the queue when either fires. Other threads' round trips can move events
-// from the socket into Xlib's queue behind its back, so it also looks at the
-// queue once per idle period (22 ms); that costs no request and no system
-// call when the queue is empty.
+// the queue when either fires. Other threads' round trips read the socket
+// too, and the events they find wait in Xlib's queue while the socket stays
+// quiet: so whoever lets go of the toolkit lock hands such events over
+// (HandOver), and the thread also looks at the queue once per idle period
+// (22 ms) in case a round trip ran outside the lock.
 //
 // Events are dispatched under the toolkit lock, one at a time, through
 // SControl::eventProc: exactly what a host calling "_XEventProc" would do,
@@ -33,6 +34,10 @@ public:
     static void Shutdown();
     // Makes the thread look at the queue now.
     static void Wake();
+    // Wakes the thread when events wait in the queue or in the socket; for
+    // threads other than the dispatching one, as they let go of the toolkit
+    // lock (their round trips may have queued events). Sends no request.
+    static void HandOver();
     // Whether the caller is the dispatching thread.
     static bool OnDispatchThread();
     // Whether the thread has been asked to end: an event loop nested in one

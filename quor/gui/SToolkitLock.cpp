@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include "quor/gui/SEventDispatcher.h"
+
 namespace quor {
 namespace gui {
 
@@ -42,6 +44,7 @@ void SToolkitLock::Lock()
 void SToolkitLock::Unlock()
 {
     if (!OwnedByCaller()) return;
+    if (state.depth == 1) SEventDispatcher::HandOver();
     if (--state.depth > 0) return;
     state.owned.store(false, std::memory_order_release);
     state.mutex.unlock();
@@ -52,6 +55,7 @@ bool SToolkitLock::HeldHere() { return OwnedByCaller(); }
 int SToolkitLock::ReleaseAll()
 {
     if (!OwnedByCaller()) return 0;
+    SEventDispatcher::HandOver();
     int levels = state.depth;
     state.depth = 0;
     state.owned.store(false, std::memory_order_release);
