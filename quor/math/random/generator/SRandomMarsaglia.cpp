@@ -43,7 +43,11 @@ uint32_t SRandomMarsaglia::Integer()
 
 float SRandomMarsaglia::Float()
 {
-    float f = static_cast<float>(static_cast<int32_t>(Integer())) * 2.3283064370807974e-10f;
+    // i386's x87 keeps the product wider than a float: the test below would
+    // pass a value that becomes 0.5 once the caller stores it. The store
+    // rounds it first.
+    volatile float product = static_cast<float>(static_cast<int32_t>(Integer())) * 2.3283064370807974e-10f;
+    const float f = product;
     // The topmost draws round up to 2^31 as floats and would give 0.5 itself.
     return f < 0.5f ? f : std::nextafter(0.5f, 0.0f);
 }
