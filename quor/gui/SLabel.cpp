@@ -12,40 +12,6 @@
 namespace quor {
 namespace gui {
 
-namespace {
-
-struct Extent {
-    int width = 0;
-    int height = 0;
-};
-
-// The block of a text of several lines: the widest line, and the heights
-// added up. An empty line counts the height of the line before it, or of a
-// "W" when it comes first; a line feed at the very end adds an empty line.
-Extent Measure(const char* text, context::SDrawFont* font)
-{
-    Extent e;
-    const int lineHeight = font->Ascent() + font->Descent();
-    int lastHeight = -1, emptyHeight = -1;
-    for (const char* piece = text;;) {
-        const char* end = strchr(piece, '\n');
-        size_t length = end ? static_cast<size_t>(end - piece) : strlen(piece);
-        if (length > 0) {
-            int w = font->TextWidth(std::string(piece, length).c_str());
-            if (w > e.width) e.width = w;
-            e.height += lineHeight;
-            lastHeight = lineHeight;
-        } else {
-            if (emptyHeight < 0) emptyHeight = lastHeight >= 0 ? lastHeight : lineHeight;
-            e.height += emptyHeight;
-        }
-        if (!end) break;
-        piece = end + 1;
-    }
-    return e;
-}
-
-}  // namespace
 
 template <bool U>
 SLabel<U>::SLabel(SGlobals* g, SControl* p, unsigned i, const char* n, int s, int x, int y, int w, int h, int pw,
@@ -80,7 +46,7 @@ void SLabel<U>::SetLabel(const char* t)
         lineRects.push_back(Rectangle(0, 0, Width(), Height()));
         return;
     }
-    Extent e = Measure(text.Text(), font);
+    const context::SDrawFont::Block e = font->TextBlock(text.Text());
     textWidth = e.width;
     textHeight = e.height;
     text.Tokenize(lines, "\n\t\r");

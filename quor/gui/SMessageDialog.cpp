@@ -21,26 +21,7 @@ const char* OrEmpty(const char* text) { return text ? text : ""; }
 
 SMessageDialog::Extent SMessageDialog::Measure(const char* text, const context::SDrawFont* font)
 {
-    Extent e;
-    if (!text || !*text || !font) return e;
-    const int lineHeight = font->Ascent() + font->Descent();
-    int lastHeight = -1, emptyHeight = -1;
-    for (const char* piece = text;;) {
-        const char* end = strchr(piece, '\n');
-        size_t length = end ? static_cast<size_t>(end - piece) : strlen(piece);
-        if (length > 0) {
-            e.width = std::max(e.width, font->TextWidth(std::string(piece, length).c_str()));
-            e.height += lineHeight;
-            lastHeight = lineHeight;
-        } else {
-            // Taken once, at the first empty line.
-            if (emptyHeight < 0) emptyHeight = lastHeight >= 0 ? lastHeight : lineHeight;
-            e.height += emptyHeight;
-        }
-        if (!end) break;
-        piece = end + 1;
-    }
-    return e;
+    return font ? font->TextBlock(text) : Extent();
 }
 
 SMessageDialog::SMessageDialog()

@@ -14,6 +14,7 @@
 #include "quor/gui/SButton.h"
 #include "quor/gui/SDialog.h"
 #include "quor/gui/SLabel.h"
+#include "quor/gui/context/SDrawFont.h"
 
 namespace quor {
 namespace gui {
@@ -44,10 +45,7 @@ public:
     SButton<false>* MessageButton() const { return messageButton; }
     context::SDrawFont* MessageFont() const { return messageFont; }
 
-    struct Extent {
-        int width = 0;
-        int height = 0;
-    };
+    using Extent = context::SDrawFont::Block;
     // The message block in `font`: the widest line and the lines' heights
     // added up (an empty line counts the line before it, or a "W"); 0 x 0
     // for an empty text or without a font.

@@ -12,44 +12,6 @@
 namespace quor {
 namespace gui {
 
-namespace {
-
-struct Extent {
-    int width = 0;
-    int height = 0;
-};
-
-// A text without line feed is one line, however empty. With line feeds each
-// piece between them adds a line's height; an empty piece counts the height
-// of the last measured one, or of a "W" before any.
-Extent Measure(const char* text, context::SDrawFont* font)
-{
-    Extent e;
-    if (!*text) return e;
-    const int lineHeight = font->Ascent() + font->Descent();
-    if (!strchr(text, '\n')) {
-        e.width = font->TextWidth(text);
-        e.height = lineHeight;
-        return e;
-    }
-    int last = -1;
-    for (const char* piece = text;;) {
-        const char* end = strchr(piece, '\n');
-        size_t length = end ? static_cast<size_t>(end - piece) : strlen(piece);
-        if (length > 0) {
-            e.width = std::max(e.width, font->TextWidth(std::string(piece, length).c_str()));
-            e.height += lineHeight;
-            last = lineHeight;
-        } else {
-            e.height += last >= 0 ? last : lineHeight;
-        }
-        if (!end) break;
-        piece = end + 1;
-    }
-    return e;
-}
-
-}  // namespace
 
 SToolTipData::SToolTipData(SToolTip* t, SControl* o, int s) : tooltip(t), owner(o), side(s) {}
 
@@ -121,7 +83,7 @@ void SToolTipData::AddLabel(const char* text, unsigned)
         Calculate();
     }
 
-    const Extent e = Measure(text, font);
+    const context::SDrawFont::Block e = font->TextBlock(text);
     const String whole(text);
     if (strchr(text, '\n'))
         whole.Tokenize(lines, "\n\t\r");

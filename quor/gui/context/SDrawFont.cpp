@@ -1,6 +1,8 @@
 #include "quor/gui/context/SDrawFont.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "quor/gui/context/SDisplayHandles.h"
 
@@ -81,6 +83,22 @@ int SDrawFont::TextWidth(const char* text) const
     memset(&overall, 0, sizeof overall);
     XTextExtents(fontInfo, text, static_cast<int>(strlen(text)), &direction, &ascent, &descent, &overall);
     return overall.width;
+}
+
+SDrawFont::Block SDrawFont::TextBlock(const char* text) const
+{
+    Block b;
+    if (!text || !*text) return b;
+    const int lineHeight = Ascent() + Descent();
+    for (const char* piece = text;;) {
+        const char* end = strchr(piece, '\n');
+        const size_t length = end ? static_cast<size_t>(end - piece) : strlen(piece);
+        if (length > 0) b.width = std::max(b.width, TextWidth(std::string(piece, length).c_str()));
+        b.height += lineHeight;
+        if (!end) break;
+        piece = end + 1;
+    }
+    return b;
 }
 
 void SDrawFont::Release()

@@ -48,6 +48,15 @@ public:
     // metrics held by the client, so it needs no server round trip and no
     // shared scratch storage.
     int TextWidth(const char* text) const;
+    // The block of a text of several lines: the widest line, and a line's
+    // height for every piece between line feeds, empty pieces included (an
+    // empty line is as high as the line before it, or as a "W" when it
+    // comes first: in one font, the same). 0 x 0 for an empty text.
+    struct Block {
+        int width = 0;
+        int height = 0;
+    };
+    Block TextBlock(const char* text) const;
 
     // Frees the font on its connection now; later text drawing with it does
     // nothing.
