@@ -5,6 +5,7 @@
 
 #include "plugin/SGlobals.h"
 #include "plugin/SStaticData.h"
+#include "plugin/ui/SlateTooltip.h"
 #include "quor/gui/SDial.h"
 #include "quor/gui/SToolTip.h"
 #include "quor/gui/SToolkitLock.h"
@@ -54,14 +55,7 @@ SOptionsDialog::SOptionsDialog(SWindow* o, const SSize& s, bool f) : owner(o), f
     EnableEventHandler(EVENT_VALUE);
     const uint32_t slate = statdata.Colour(24), white = statdata.Colour(0);
     SetColours(slate, slate, slate, white, white, white, white);
-    tooltip = new SToolTip(this, true);
-    tooltip->SetColours(slate, slate, slate, white, white, white, white);
-    tooltip->SetTipTextColour(white);
-    tooltip->SetHighlightFirstLine(true);
-    tooltip->SetHighlightColour(statdata.Colour(2));
-    tooltip->SetMarkerColour(statdata.Colour(4));
-    tooltip->SetRounded(true);
-    tooltip->SetBoldSecondLine(true);
+    tooltip = MakeSlateTooltip(this);
     PrepareControls();
 }
 

@@ -8,6 +8,7 @@
 #include "plugin/SGlobals.h"
 #include "plugin/SStaticData.h"
 #include "plugin/ui/SImageLabel.h"
+#include "plugin/ui/SlateTooltip.h"
 #include "plugin/ui/SOptionsDialog.h"
 #include "plugin/ui/images/images.h"
 #include "quor/gui/SLabel.h"
@@ -96,14 +97,7 @@ void SPluginPanel::LoadControls()
     const uint32_t slate = statdata.Colour(24), white = statdata.Colour(0);
     SetColours(slate, slate, slate, white, white, white, white);
 
-    tooltip = new SToolTip(this, true);
-    tooltip->SetColours(slate, slate, slate, white, white, white, white);
-    tooltip->SetTipTextColour(white);
-    tooltip->SetHighlightFirstLine(true);
-    tooltip->SetHighlightColour(statdata.Colour(2));
-    tooltip->SetMarkerColour(statdata.Colour(4));
-    tooltip->SetRounded(true);
-    tooltip->SetBoldSecondLine(true);
+    tooltip = MakeSlateTooltip(this);
 
     titleLogo = new SImageLabel(globals, this, static_cast<int>(NextId()), "(Bkwr) Label: Title", 0, 10, 10, 80, 25, win);
     titleLogo->LoadBackground(const_cast<char**>(quor::images::text_logo), 80, 25);
