@@ -26,6 +26,10 @@ plugin32=$root/build/i386/Blinkwatcher.so
 [ -e "$plugin64" ] || { echo "hosts: $plugin64 is missing (make build)"; exit 1; }
 # Hosts find LXVST plug-ins by folder; the file keeps its name.
 mkdir -p "$work/lxvst" && cp "$plugin64" "$work/lxvst/Blinkwatcher.so"
+# Ardour's scanner stamps its cache with the plug-in's own time, and its
+# headless host takes a cache only when it is strictly newer than the
+# plug-in: a copy made within the same second as the scan is never listed.
+touch -d "@$(( $(date +%s) - 60 ))" "$work/lxvst/Blinkwatcher.so"
 i386note="i386: not tried (these are x86_64 hosts, which cannot load a 32-bit plug-in)"
 [ -e "$plugin32" ] || i386note="i386: not built"
 
