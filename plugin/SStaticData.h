@@ -36,7 +36,7 @@ public:
 private:
     quor::gui::context::SPixel values[Capacity] = {};
     int writePosition = 0;
-    int readPosition = 0;
+    [[maybe_unused]] int readPosition = 0;  // kept with the table's layout; nothing reads back by position
     int capacity = Capacity;
     int count = 0;
 };

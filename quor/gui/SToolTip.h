@@ -90,7 +90,7 @@ private:
     void Fit(SToolTipData* d);
     void DrawMarker();
 
-    SWindow* owner;
+    [[maybe_unused]] SWindow* owner;  // the window it was made for; tips find their controls through their data
     SToolTipData* data = nullptr;
     context::SDrawFont* font = nullptr;
     context::SDrawFont* boldFont = nullptr;
