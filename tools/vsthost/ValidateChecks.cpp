@@ -43,6 +43,13 @@ bool Open(Host& host, const Options& o, std::string& why)
     return true;
 }
 
+// A check's first step: the plug-in loaded into `host`.
+bool Load(Context& c, Host& host, std::string& why)
+{
+    c.Step("load");
+    return Open(host, c.options, why);
+}
+
 // Faults found in one check, kept short: the first few in full, then a count.
 class Findings {
 public:
@@ -291,8 +298,7 @@ Outcome Editor(Context& c)
     const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     Display* display = nullptr;
     Outcome skip;
     if (!EditorPossible(host, display, skip)) return skip;
@@ -486,11 +492,9 @@ void CheckProgramNames(Host& host, bool strict, Findings& findings, const std::s
 
 Outcome State(Context& c)
 {
-    const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     host.Start(44100.0f, 512);
     Findings findings;
@@ -566,11 +570,9 @@ Outcome State(Context& c)
 
 Outcome Parameters(Context& c)
 {
-    const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     host.Start(44100.0f, 512);
     const float inf = std::numeric_limits<float>::infinity();
@@ -790,11 +792,9 @@ void PlausibleOwn(Host& host, VstInt32 opcode)
 
 Outcome Dispatcher(Context& c)
 {
-    const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     host.Start(44100.0f, 512);
     const VstIntPtr version = host.Dispatch(effGetVstVersion);
@@ -925,11 +925,9 @@ VstMidiEvent NoteOn(int delta)
 
 Outcome Midi(Context& c)
 {
-    const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     const int frames = 4096;
     host.Start(44100.0f, frames);
     Findings findings;
@@ -1057,11 +1055,9 @@ Outcome Midi(Context& c)
 
 Outcome Blocks(Context& c)
 {
-    const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     Findings findings;
     const int sizes[] = {0, 1, 3, 4096, 1048576};
@@ -1138,8 +1134,7 @@ Outcome Threads(Context& c)
     const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     host.Start(44100.0f, 256);
     bool nullWithSize = false;
@@ -1259,8 +1254,7 @@ Outcome Stack(Context& c)
     const Options& o = c.options;
     Host host;
     std::string why;
-    c.Step("load");
-    if (!Open(host, o, why)) return Fail(why);
+    if (!Load(c, host, why)) return Fail(why);
     AEffect* e = host.Effect();
     host.Start(44100.0f, 512);
     Findings findings;
