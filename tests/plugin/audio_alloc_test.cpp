@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "plugin/NoteOns.h"
 #include "plugin/SPluginEditor.h"
 #include "plugin/SPluginEntry.h"
 #include "plugin/VSTPlugin.h"
@@ -120,19 +121,8 @@ TEST(AudioThread, ProcessEventsAndProcessingAllocateNothing)
         e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
         static_cast<SPlugin*>(static_cast<AudioEffect*>(e->object))->SetEditorClosed(!editorOpen);
 
-        std::vector<VstMidiEvent> events(256);
-        for (int i = 0; i < 256; ++i) {
-            events[i].type = kVstMidiType;
-            events[i].byteSize = 24;
-            events[i].deltaFrames = i;
-            events[i].midiData[0] = static_cast<char>(0x90 | (i & 15));
-            events[i].midiData[1] = 60;
-            events[i].midiData[2] = 100;
-        }
-        std::vector<uint8_t> storage(sizeof(VstEvents) + 256 * sizeof(VstEvent*));
-        VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
-        list->numEvents = 256;
-        for (int i = 0; i < 256; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+        NoteOns notes(256);
+        VstEvents* list = notes.List();
         std::vector<float> a(4096, 0.25f), b(4096, -0.25f), c(4096), d(4096);
         float* in[2] = {a.data(), b.data()};
         float* out[2] = {c.data(), d.data()};

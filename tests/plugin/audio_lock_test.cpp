@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "plugin/NoteOns.h"
 #include "plugin/SPluginEditor.h"
 #include "plugin/SPluginEntry.h"
 #include "plugin/VSTPlugin.h"
@@ -116,19 +117,8 @@ TEST(AudioThreadLocks, ProcessingTakesNoLockWithTheEditorOpenOrClosed)
         editor->idle();
         const long refreshesBefore = editor->refreshes;
 
-        std::vector<VstMidiEvent> events(256);
-        std::vector<VstEvent*> pointers;
-        for (VstMidiEvent& m : events) {
-            m.type = kVstMidiType;
-            m.byteSize = 24;
-            m.midiData[0] = static_cast<char>(0x90);
-            m.midiData[1] = 60;
-            m.midiData[2] = 100;
-        }
-        std::vector<uint8_t> storage(sizeof(VstEvents) + 256 * sizeof(VstEvent*));
-        VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
-        list->numEvents = 256;
-        for (int i = 0; i < 256; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+        NoteOns notes(256);
+        VstEvents* list = notes.List();
         std::vector<float> a(4096, 0.25f), b(4096, -0.25f), c(4096), d(4096);
         float* in[2] = {a.data(), b.data()};
         float* out[2] = {c.data(), d.data()};
