@@ -13,6 +13,7 @@
 #include <chrono>
 #include <thread>
 
+#include "FakeInput.h"
 #include "plugin/PluginTestSupport.h"
 #include "quor/gui/XvfbServer.h"
 #include "quor/threading/watchdog.h"
@@ -20,13 +21,6 @@
 namespace {
 
 int xErrors = 0;
-
-template <typename F>
-bool WaitFor(F done)
-{
-    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
-}
 
 // The viewable top-level window titled `name`, or 0.
 Window Find(Display* d, Window w, const char* name)
@@ -67,9 +61,9 @@ TEST(PluginMessageBox, PaintsWithoutAnEditorAndGoesWithTheModule)
         EXPECT_EQ(host.SetChunk(chunk, false), 1);
     }
     Window box = 0;
-    ASSERT_TRUE(WaitFor([&] { return (box = Find(d, DefaultRootWindow(d), "Blinkwatcher")) != 0; }));
+    ASSERT_TRUE(bwtest::WaitUntil([&] { return (box = Find(d, DefaultRootWindow(d), "Blinkwatcher")) != 0; }));
     XImage* image = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(bwtest::WaitUntil([&] {
         if (image) XDestroyImage(image);
         image = XGetImage(d, box, 0, 0, 30, 40, AllPlanes, ZPixmap);
         return image && XGetPixel(image, 5, 30) == 0 && XGetPixel(image, 20, 35) == 0x4D5154;  // markers, grey

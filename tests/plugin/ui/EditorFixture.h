@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeInput.h"
 #include "quor/threading/watchdog.h"
 
 namespace bwtest {
@@ -158,25 +159,7 @@ protected:
     template <typename F>
     bool WaitFor(F done, int timeoutMs = 5000)
     {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-    // The server takes fake input through its input queue, after the
-    // request that sent it has returned: wait until the pointer shows it.
-    void WaitForPointer(int x, int y, unsigned mask, unsigned want)
-    {
-        WaitFor([&] {
-            Window r, c;
-            int rx, ry, wx, wy;
-            unsigned m;
-            XQueryPointer(test, DefaultRootWindow(test), &r, &c, &rx, &ry, &wx, &wy, &m);
-            return (x < 0 || (rx == x && ry == y)) && (m & mask) == want;
-        });
+        return bwtest::WaitUntil(done, timeoutMs);
     }
 
     void MoveTo(Window w, int x, int y)
@@ -184,18 +167,10 @@ protected:
         int rx, ry;
         Window child;
         XTranslateCoordinates(test, w, DefaultRootWindow(test), x, y, &rx, &ry, &child);
-        XTestFakeMotionEvent(test, -1, rx, ry, 0);
-        XSync(test, False);
-        WaitForPointer(rx, ry, 0, 0);
+        bwtest::FakeMotion(test, rx, ry);
     }
 
-    void Press(unsigned button, bool down)
-    {
-        XTestFakeButtonEvent(test, button, down ? True : False, 0);
-        XSync(test, False);
-        const unsigned mask = Button1Mask << (button - 1);
-        WaitForPointer(-1, -1, mask, down ? mask : 0);
-    }
+    void Press(unsigned button, bool down) { bwtest::FakeButton(test, button, down); }
 
     void ClickAt(Window w, int x, int y, unsigned button = 1)
     {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeInput.h"
 #include "plugin/SGlobals.h"
 #include "quor/gui/SControl.h"
 #include "quor/gui/SEventDispatcher.h"
@@ -116,12 +117,7 @@ protected:
     template <typename F>
     bool WaitFor(F done, int timeoutMs = 5000)
     {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return WaitUntil(done, timeoutMs);
     }
 
     // The root position of a point of a control.
@@ -130,34 +126,14 @@ protected:
         return Locked([&] { return c->GetClient2Screen(x, y); });
     }
 
-    // The server takes fake input through its input queue, after the
-    // request that sent it has returned: wait until the pointer shows it.
-    void WaitForPointer(int x, int y, unsigned mask, unsigned want)
-    {
-        WaitFor([&] {
-            Window r, c;
-            int rx, ry, wx, wy;
-            unsigned m;
-            XQueryPointer(test, root, &r, &c, &rx, &ry, &wx, &wy, &m);
-            return (x < 0 || (rx == x && ry == y)) && (m & mask) == want;
-        });
-    }
-
     void MoveTo(quor::gui::SControl* c, int x, int y)
     {
         quor::gui::Point p = OnScreen(c, x, y);
-        XTestFakeMotionEvent(test, -1, p.x, p.y, 0);
-        XSync(test, False);
-        WaitForPointer(p.x, p.y, 0, 0);
+        FakeMotion(test, p.x, p.y);
     }
 
-    void Button(unsigned button, bool down)
-    {
-        XTestFakeButtonEvent(test, button, down ? True : False, 0);
-        XSync(test, False);
-        const unsigned mask = Button1Mask << (button - 1);
-        WaitForPointer(-1, -1, mask, down ? mask : 0);
-    }
+    void Button(unsigned button, bool down) { FakeButton(test, button, down); }
+    void WaitForPointer(int x, int y, unsigned mask, unsigned want) { bwtest::WaitForPointer(test, x, y, mask, want); }
 
     void Click(quor::gui::SControl* c, int x, int y, unsigned button = 1)
     {
