@@ -1251,7 +1251,6 @@ Outcome Stack(Context& c)
     (void)c;
     return Skip("64-bit hosts always keep the stack aligned (the check is for i386 builds)");
 #else
-    const Options& o = c.options;
     Host host;
     std::string why;
     if (!Load(c, host, why)) return Fail(why);
