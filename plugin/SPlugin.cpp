@@ -48,6 +48,7 @@ void SPlugin::AttachEditor(SPluginEditor* e)
     if (pluginEditor != e) delete pluginEditor;
     pluginEditor = e;
     editor = e;
+    if (e) e->ChoosePostPath();
     setFlag(effFlagsHasEditor, e != nullptr);
 }
 

@@ -84,18 +84,20 @@ VSTPlugin::~VSTPlugin() = default;
 inline void VSTPlugin::PostUpdate(VstInt32 index)
 {
     SPluginEditor* e = PluginEditor();
-    if (e) editorGate.Through([e, index] { e->postUpdateIndexed(index); });
+    if (e) editorGate.Through([e, index] { e->Post(index); });
 }
 
 void VSTPlugin::PostFullUpdate()
 {
     SPluginEditor* e = PluginEditor();
-    if (e) editorGate.Through([e] { e->postUpdate(); });
+    if (e) editorGate.Through([e] { e->PostFull(); });
 }
 
 void VSTPlugin::AsIn(void* plugin, int32_t active)
 {
-    static_cast<VSTPlugin*>(plugin)->setParameter(UpdateAudioQuiet + (active ? 1 : 0), 0.0f);
+    // What setParameter does for these indices, without its checks and its
+    // virtual call.
+    static_cast<VSTPlugin*>(plugin)->PostUpdate(UpdateAudioQuiet + (active ? 1 : 0));
 }
 
 void VSTPlugin::setParameter(VstInt32 index, float value)
