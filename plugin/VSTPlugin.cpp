@@ -87,6 +87,11 @@ inline void VSTPlugin::PostUpdate(VstInt32 index)
     if (e) editorGate.Through([e, index] { e->Post(index); });
 }
 
+inline void VSTPlugin::PostFromBlock(VstInt32 index)
+{
+    if (blockEditor) blockEditor->Post(index);
+}
+
 void VSTPlugin::PostFullUpdate()
 {
     SPluginEditor* e = PluginEditor();
@@ -95,9 +100,9 @@ void VSTPlugin::PostFullUpdate()
 
 void VSTPlugin::AsIn(void* plugin, int32_t active)
 {
-    // What setParameter does for these indices, without its checks and its
-    // virtual call.
-    static_cast<VSTPlugin*>(plugin)->PostUpdate(UpdateAudioQuiet + (active ? 1 : 0));
+    // Called within the block: what setParameter does for these indices,
+    // without its checks and its virtual call.
+    static_cast<VSTPlugin*>(plugin)->PostFromBlock(UpdateAudioQuiet + (active ? 1 : 0));
 }
 
 void VSTPlugin::setParameter(VstInt32 index, float value)
@@ -170,8 +175,8 @@ void VSTPlugin::midiInProcess() { BeginBlockMidi(); }
 inline void VSTPlugin::BeginBlockMidi()
 {
     // What setParameter does for these indices, without its checks.
-    PostUpdate(UpdateMidiQuiet);
-    PostUpdate(UpdateMidiQuietAlong);
+    PostFromBlock(UpdateMidiQuiet);
+    PostFromBlock(UpdateMidiQuietAlong);
     if (input.count > 0) TakeInputEvents();
 }
 
@@ -190,8 +195,8 @@ void VSTPlugin::TakeInputEvents()
             ++thru.count;
         }
     }
-    PostUpdate(UpdateMidiQuiet + (active ? 1 : 0));
-    PostUpdate(UpdateMidiQuietAlong + (active ? 1 : 0));
+    PostFromBlock(UpdateMidiQuiet + (active ? 1 : 0));
+    PostFromBlock(UpdateMidiQuietAlong + (active ? 1 : 0));
 }
 
 void VSTPlugin::midiPostProcess()
@@ -217,6 +222,7 @@ void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool
     // ends before the events go to the host: closing the editor waits for
     // the lane, and the host may hold its own locks while it closes.
     editorGate.EnterLane();
+    blockEditor = editorGate.LaneOpen() ? PluginEditor() : nullptr;
     BeginBlockMidi();
     // A host that hands over no buffers gets an inactive block, not a crash.
     const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
@@ -227,6 +233,7 @@ void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool
     else
         detector.Replace(inputs, outputs, block);
     detector.Report();
+    blockEditor = nullptr;
     editorGate.LeaveLane();
     midiPostProcess();
 }

@@ -74,6 +74,9 @@ protected:
     // takes a lock nor waits.
     void PostUpdate(VstInt32 index);
     void PostFullUpdate();
+    // The audio thread's requests within a block, to the editor found open
+    // when the block began.
+    void PostFromBlock(VstInt32 index);
     void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
     // midiInProcess: the block's first requests, then the waiting events.
     void BeginBlockMidi();
@@ -101,4 +104,7 @@ protected:
     // changes (no stored value is below -100 dB, so the first block computes).
     int32_t lastThresholdDb = INT32_MIN;
     float lastLinearThreshold = 0.0f;
+    // Audio thread: set when a block enters the editor gate's lane, null
+    // outside blocks and while no request may be posted.
+    SPluginEditor* blockEditor = nullptr;
 };

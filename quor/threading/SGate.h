@@ -53,6 +53,11 @@ public:
         else
             FullFence();
     }
+    // Inside the lane, by its thread: whether this block's passes may go in.
+    // The answer holds until LeaveLane: Close waits for a block that found
+    // the gate open, and a block that found it closed stays out even if it
+    // opens meanwhile. One look per block instead of one per pass.
+    bool LaneOpen() const { return !closed.load(std::memory_order_relaxed); }
     void LeaveLane()
     {
         laneState.store(laneState.load(std::memory_order_relaxed) + 1, std::memory_order_release);
