@@ -164,7 +164,10 @@ TEST(ActivityKernels, PairsAndScansAnswerAsOneChannelAtATime)
     for (const Variants& v : Available()) {
         const SActivityKernels& k = *v.all;
         for (int round = 0; round < 400; ++round) {
-            const int frames = static_cast<int>(random() % 150);
+            // Long blocks too, and channels on any float boundary, as malloc
+            // hands them out (the widest loops align their stores first).
+            const int frames = static_cast<int>(random() % (round % 2 ? 700 : 150));
+            const int at = static_cast<int>(random() % 16);
             // Quiet blocks most of the time, so that one loud sample decides.
             const float scale = round % 4 ? 0.45f : 1.0f;
             std::vector<float> in0(frames + 2), in1(frames + 2), base0(frames + 2), base1(frames + 2);
@@ -174,28 +177,42 @@ TEST(ActivityKernels, PairsAndScansAnswerAsOneChannelAtATime)
                 base0[i] = d(random) * scale;
                 base1[i] = d(random) * scale;
             }
-            if (frames > 0 && round % 3 == 0) (round % 2 ? in0 : in1)[random() % frames] = 0.5f;
+            if (frames > 0 && round % 3 == 0)
+                (round % 2 ? in0 : in1)[random() % frames] = 0.5f;
             const int first = ScanAbovePlain(in0.data(), frames, t), second = ScanAbovePlain(in1.data(), frames, t);
 
             EXPECT_EQ(k.scan(in0.data(), frames, t), first) << v.name << " " << frames;
             EXPECT_EQ(k.scanPair(in0.data(), in1.data(), frames, t), first | second) << v.name << " " << frames;
 
-            std::vector<float> out0(frames + 2, 9.0f), out1(frames + 2, 9.0f);
-            EXPECT_EQ(k.replacePair(in0.data(), in1.data(), out0.data(), out1.data(), frames, t), first | second)
+            std::vector<float> out0(frames + 18, 9.0f), out1(frames + 18, 9.0f);
+            EXPECT_EQ(k.replacePair(in0.data(), in1.data(), out0.data() + at, out1.data() + at, frames, t),
+                      first | second)
                 << v.name << " " << frames;
-            EXPECT_EQ(memcmp(out0.data(), in0.data(), frames * sizeof(float)), 0) << v.name;
-            EXPECT_EQ(memcmp(out1.data(), in1.data(), frames * sizeof(float)), 0) << v.name;
-            EXPECT_EQ(out0[frames], 9.0f) << v.name << ": nothing written past the block";
-            EXPECT_EQ(out1[frames], 9.0f) << v.name << ": nothing written past the block";
+            EXPECT_EQ(memcmp(out0.data() + at, in0.data(), frames * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(memcmp(out1.data() + at, in1.data(), frames * sizeof(float)), 0) << v.name;
+            for (int i = 0; i < at; ++i) ASSERT_EQ(out0[i] + out1[i], 18.0f) << v.name << ": written before the block";
+            EXPECT_EQ(out0[at + frames], 9.0f) << v.name << ": nothing written past the block";
+            EXPECT_EQ(out1[at + frames], 9.0f) << v.name << ": nothing written past the block";
 
-            std::vector<float> one0 = base0, one1 = base1, two0 = base0, two1 = base1;
+            std::vector<float> one0 = base0, one1 = base1, two0(at), two1(at);
+            two0.insert(two0.end(), base0.begin(), base0.end());
+            two1.insert(two1.end(), base1.begin(), base1.end());
             const int summed = k.accumulate(in0.data(), one0.data(), frames, t) |
                                k.accumulate(in1.data(), one1.data(), frames, t);
-            EXPECT_EQ(k.accumulatePair(in0.data(), in1.data(), two0.data(), two1.data(), frames, t), summed)
+            EXPECT_EQ(k.accumulatePair(in0.data(), in1.data(), two0.data() + at, two1.data() + at, frames, t), summed)
                 << v.name << " " << frames;
-            EXPECT_EQ(memcmp(one0.data(), two0.data(), (frames + 2) * sizeof(float)), 0) << v.name;
-            EXPECT_EQ(memcmp(one1.data(), two1.data(), (frames + 2) * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(memcmp(one0.data(), two0.data() + at, (frames + 2) * sizeof(float)), 0) << v.name;
+            EXPECT_EQ(memcmp(one1.data(), two1.data() + at, (frames + 2) * sizeof(float)), 0) << v.name;
         }
+        // One loud sample among the first frames, which the widest loops
+        // take apart while they align.
+        for (int at = 0; at < 16; ++at)
+            for (int loud = 0; loud < 32; ++loud) {
+                std::vector<float> in(2 * 300), out(2 * 300 + 16);
+                in[loud % 2 * 300 + loud / 2] = 0.5f;
+                EXPECT_EQ(k.replacePair(&in[0], &in[300], &out[at], &out[at + 300], 300, t), 1) << v.name << at;
+                EXPECT_EQ(k.accumulatePair(&in[0], &in[300], &out[at], &out[at + 300], 300, t), 1) << v.name << at;
+            }
     }
 }
 
