@@ -29,10 +29,11 @@ class SActivityBlockChecker;
 template <>
 class SActivityBlockChecker<float> {
 public:
-    enum class Variant { Plain, SSE2, AVX, AVX512 };
+    using Variant = SActivityVariant;
 
-    // The widest variant the processor runs.
-    SActivityBlockChecker() { SelectVariant(Best()); }
+    // The variant chosen when the module loaded: the widest the processor
+    // runs, or the one the environment forces (see ChosenActivityVariant).
+    SActivityBlockChecker() { SelectVariant(ChosenActivityVariant()); }
     virtual ~SActivityBlockChecker() = default;
     SActivityBlockChecker(const SActivityBlockChecker&) = delete;
     SActivityBlockChecker& operator=(const SActivityBlockChecker&) = delete;
@@ -49,10 +50,7 @@ public:
     void SelectVariant(Variant v)
     {
         variant = Runs(v) ? v : Best();
-        kernels = variant == Variant::AVX512 ? &ActivityKernelsAVX512
-                  : variant == Variant::AVX  ? &ActivityKernelsAVX
-                  : variant == Variant::SSE2 ? &ActivityKernelsSSE2
-                                             : &ActivityKernelsPlain;
+        kernels = &ActivityKernelsOf(variant);
     }
     static bool Runs(Variant v)
     {

@@ -3,6 +3,8 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // The 32-bit build's baseline has no SSE; the SSE2 variants are compiled for
@@ -569,6 +571,82 @@ bool ProcessorHasSSE2()
     return __builtin_cpu_supports("sse2");
 #endif
 }
+
+unsigned ProcessorActivityVariants()
+{
+    return 1u << static_cast<int>(SActivityVariant::Plain) |
+           (ProcessorHasSSE2() ? 1u << static_cast<int>(SActivityVariant::SSE2) : 0u) |
+           (ProcessorHasAVX() ? 1u << static_cast<int>(SActivityVariant::AVX) : 0u) |
+           (ProcessorHasAVX512() ? 1u << static_cast<int>(SActivityVariant::AVX512) : 0u);
+}
+
+namespace {
+
+constexpr SActivityVariant AllVariants[] = {SActivityVariant::Plain, SActivityVariant::SSE2, SActivityVariant::AVX,
+                                            SActivityVariant::AVX512};
+
+bool In(unsigned runs, SActivityVariant v) { return (runs >> static_cast<int>(v)) & 1u; }
+
+}  // namespace
+
+const SActivityKernels& ActivityKernelsOf(SActivityVariant variant)
+{
+    switch (variant) {
+    case SActivityVariant::AVX512: return ActivityKernelsAVX512;
+    case SActivityVariant::AVX: return ActivityKernelsAVX;
+    case SActivityVariant::SSE2: return ActivityKernelsSSE2;
+    default: return ActivityKernelsPlain;
+    }
+}
+
+const char* ActivityVariantName(SActivityVariant variant)
+{
+    switch (variant) {
+    case SActivityVariant::AVX512: return "avx512";
+    case SActivityVariant::AVX: return "avx";
+    case SActivityVariant::SSE2: return "sse2";
+    default: return "plain";
+    }
+}
+
+SActivityVariant ChooseActivityVariant(const char* request, unsigned runs, char* warning, size_t warningSize)
+{
+    if (warningSize > 0) warning[0] = 0;
+    SActivityVariant widest = SActivityVariant::Plain;
+    for (SActivityVariant v : AllVariants)
+        if (In(runs, v)) widest = v;
+    if (!request || !*request) return widest;
+    for (SActivityVariant v : AllVariants) {
+        if (strcmp(request, ActivityVariantName(v)) != 0) continue;
+        if (In(runs, v)) return v;
+        snprintf(warning, warningSize, "Blinkwatcher: %s=%s: this processor cannot run it; using %s instead.",
+                 ActivityVariantVariable, request, ActivityVariantName(widest));
+        return widest;
+    }
+    snprintf(warning, warningSize,
+             "Blinkwatcher: %s=%.32s is none of plain, sse2, avx, avx512; using %s instead.",
+             ActivityVariantVariable, request, ActivityVariantName(widest));
+    return widest;
+}
+
+namespace {
+
+SActivityVariant ChooseAtLoad()
+{
+    char warning[160];
+    const SActivityVariant v =
+        ChooseActivityVariant(getenv(ActivityVariantVariable), ProcessorActivityVariants(), warning, sizeof warning);
+    if (warning[0]) fprintf(stderr, "%s\n", warning);
+    return v;
+}
+
+// Read when the module loads, so that the warning comes once per process and
+// no block ever looks at the environment.
+const SActivityVariant chosenAtLoad = ChooseAtLoad();
+
+}  // namespace
+
+SActivityVariant ChosenActivityVariant() { return chosenAtLoad; }
 
 }  // namespace analysis
 }  // namespace audio

@@ -9,6 +9,7 @@
 // the signed sample, so only positive excursions count and a sample equal to
 // the threshold does not. NaN samples never count.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quor {
@@ -53,11 +54,30 @@ extern const SActivityKernels ActivityKernelsSSE2;
 extern const SActivityKernels ActivityKernelsAVX;
 extern const SActivityKernels ActivityKernelsAVX512;
 
+enum class SActivityVariant { Plain, SSE2, AVX, AVX512 };
+const SActivityKernels& ActivityKernelsOf(SActivityVariant variant);
+const char* ActivityVariantName(SActivityVariant variant);  // "plain", "sse2", "avx", "avx512"
+
 // Whether the processor (and, for AVX and AVX-512, the kernel) runs these
 // variants.
 bool ProcessorHasSSE2();
 bool ProcessorHasAVX();
 bool ProcessorHasAVX512();
+// The same as a set: bit (1 << variant) for each variant that runs.
+unsigned ProcessorActivityVariants();
+
+// The variant a process uses: the widest of `runs` (a set as above), unless
+// `request` names another one. A request the processor cannot honour, or
+// one that names no variant, falls back to the widest and fills `warning`
+// with the line to tell the user; otherwise `warning` is left empty. A null
+// or empty request is no request.
+SActivityVariant ChooseActivityVariant(const char* request, unsigned runs, char* warning, size_t warningSize);
+
+// The environment variable that forces a variant, for benchmarks and tests.
+constexpr const char* ActivityVariantVariable = "BLINKWATCHER_KERNEL";
+// The choice made once, when the module was loaded, from that variable; a
+// warning went to standard error then.
+SActivityVariant ChosenActivityVariant();
 
 }  // namespace analysis
 }  // namespace audio
