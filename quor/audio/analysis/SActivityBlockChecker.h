@@ -50,7 +50,7 @@ public:
     void SelectVariant(Variant v)
     {
         variant = Runs(v) ? v : Best();
-        kernels = &ActivityKernelsOf(variant);
+        kernels = ActivityKernelsOf(variant);
     }
     static bool Runs(Variant v)
     {
@@ -77,13 +77,13 @@ public:
             int32_t c = 0;
             for (; c + 2 <= block.channels; c += 2) {
                 if (inputs[c] == outputs[c] && inputs[c + 1] == outputs[c + 1])
-                    any |= kernels->scanPair(inputs[c], inputs[c + 1], n, t);
+                    any |= kernels.scanPair(inputs[c], inputs[c + 1], n, t);
                 else
-                    any |= kernels->replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
+                    any |= kernels.replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
             }
             for (; c < block.channels; ++c)
-                any |= inputs[c] == outputs[c] ? kernels->scan(inputs[c], n, t)
-                                               : kernels->replace(inputs[c], outputs[c], n, t);
+                any |= inputs[c] == outputs[c] ? kernels.scan(inputs[c], n, t)
+                                               : kernels.replace(inputs[c], outputs[c], n, t);
         }
         return Result(any, block);
     }
@@ -91,12 +91,12 @@ public:
     {
         int any = 0;
         if (block.frames > 0) {
+            const int32_t n = block.frames;
+            const float t = block.threshold;
             int32_t c = 0;
             for (; c + 2 <= block.channels; c += 2)
-                any |= kernels->accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], block.frames,
-                                               block.threshold);
-            for (; c < block.channels; ++c)
-                any |= kernels->accumulate(inputs[c], outputs[c], block.frames, block.threshold);
+                any |= kernels.accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
+            for (; c < block.channels; ++c) any |= kernels.accumulate(inputs[c], outputs[c], n, t);
         }
         return Result(any, block);
     }
@@ -119,7 +119,8 @@ private:
     SActivityCallback* slot = nullptr;
     void* argument = nullptr;
     Variant variant = Variant::Plain;
-    const SActivityKernels* kernels = &ActivityKernelsPlain;
+    // A copy: a block calls through one pointer, not through two.
+    SActivityKernels kernels = ActivityKernelsPlain;
 };
 
 }  // namespace analysis

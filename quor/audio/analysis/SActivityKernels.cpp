@@ -282,6 +282,304 @@ BW_TARGET_AVX BW_REALIGN int AccumulateAboveAVX(const float* in, float* out, int
     return AboveAVX(m0, m1, m2, m3, rest, threshold);
 }
 
+// The SSE2 and AVX pair loops: both channels in one loop, written as leaves
+// that keep everything in the registers a call may clobber anyway. Calling
+// the one-channel loop twice through a wrapper made the wrapper save the
+// caller's registers, and restoring them read the stack right after the
+// block's last stores (see TailLanes). They end without a loop of single
+// samples: the last vector of each channel overlaps the frames before it and
+// stores them again with the same values. An accumulating block loads that
+// vector before its first store, so the sums it stores again are the same
+// sums. Only blocks shorter than one vector go sample by sample.
+
+namespace {
+
+// Long blocks align their stores (see HeadFrames): a vector stored across
+// two cache lines costs two stores. The first vector is stored unaligned,
+// and the loop starts again at the first aligned frame within it, so a
+// copying loop stores a few frames twice. Not for accumulating blocks,
+// which would add those frames twice.
+constexpr int32_t AlignFrom = 128;
+
+// The address of the last vector, worked out again after the loop: held
+// across it, it took two more registers and the function saved two of its
+// caller's.
+inline float* Again(float* p, int32_t last)
+{
+    asm("" : "+r"(p));
+    return p + last;
+}
+
+BW_TARGET_SSE2 inline int AboveSSE2(__m128 m0, __m128 m1, __m128 m2, __m128 m3, __m128 t)
+{
+    const __m128 m = _mm_max_ps(_mm_max_ps(m0, m1), _mm_max_ps(m2, m3));
+    return _mm_movemask_ps(_mm_cmpgt_ps(m, t)) != 0;
+}
+
+// Lane 0 only: max_ss passes the upper lanes of its first operand through.
+BW_TARGET_SSE2 inline int ShortAbove(__m128 m, __m128 t) { return _mm_comigt_ss(m, t); }
+
+}  // namespace
+
+BW_TARGET_SSE2 BW_REALIGN int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
+                                                   int32_t frames, float threshold)
+{
+    const __m128 t = _mm_set1_ps(threshold);
+    if (frames < 4) {
+        __m128 m = t;
+        for (int32_t i = 0; i < frames; ++i) {
+            const __m128 a = _mm_load_ss(in0 + i), b = _mm_load_ss(in1 + i);
+            _mm_store_ss(out0 + i, a);
+            _mm_store_ss(out1 + i, b);
+            m = _mm_max_ss(b, _mm_max_ss(a, m));
+        }
+        return ShortAbove(m, t);
+    }
+    const int32_t last = frames - 4;
+    const __m128 aLast = _mm_loadu_ps(in0 + last), bLast = _mm_loadu_ps(in1 + last);
+    __m128 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
+    int32_t i = 0;
+    if (frames >= AlignFrom) {
+        const __m128 a = _mm_loadu_ps(in0), b = _mm_loadu_ps(in1);
+        _mm_storeu_ps(out0, a);
+        _mm_storeu_ps(out1, b);
+        ma0 = _mm_max_ps(a, ma0);
+        mb0 = _mm_max_ps(b, mb0);
+        i = static_cast<int32_t>(((16 - (reinterpret_cast<uintptr_t>(out0) & 15)) & 15) / sizeof(float));
+    }
+    for (; i + 8 <= frames; i += 8) {
+        const __m128 a0 = _mm_loadu_ps(in0 + i), a1 = _mm_loadu_ps(in0 + i + 4);
+        const __m128 b0 = _mm_loadu_ps(in1 + i), b1 = _mm_loadu_ps(in1 + i + 4);
+        _mm_storeu_ps(out0 + i, a0);
+        _mm_storeu_ps(out0 + i + 4, a1);
+        _mm_storeu_ps(out1 + i, b0);
+        _mm_storeu_ps(out1 + i + 4, b1);
+        ma0 = _mm_max_ps(a0, ma0);
+        ma1 = _mm_max_ps(a1, ma1);
+        mb0 = _mm_max_ps(b0, mb0);
+        mb1 = _mm_max_ps(b1, mb1);
+    }
+    if (i + 4 <= frames) {
+        const __m128 a = _mm_loadu_ps(in0 + i), b = _mm_loadu_ps(in1 + i);
+        _mm_storeu_ps(out0 + i, a);
+        _mm_storeu_ps(out1 + i, b);
+        ma0 = _mm_max_ps(a, ma0);
+        mb0 = _mm_max_ps(b, mb0);
+    }
+    _mm_storeu_ps(Again(out0, last), aLast);
+    _mm_storeu_ps(Again(out1, last), bLast);
+    return AboveSSE2(_mm_max_ps(aLast, ma0), ma1, _mm_max_ps(bLast, mb0), mb1, t);
+}
+
+BW_TARGET_SSE2 BW_REALIGN int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
+                                                      int32_t frames, float threshold)
+{
+    const __m128 t = _mm_set1_ps(threshold);
+    if (frames < 4) {
+        __m128 m = t;
+        for (int32_t i = 0; i < frames; ++i) {
+            const __m128 a = _mm_add_ss(_mm_load_ss(out0 + i), _mm_load_ss(in0 + i));
+            const __m128 b = _mm_add_ss(_mm_load_ss(out1 + i), _mm_load_ss(in1 + i));
+            _mm_store_ss(out0 + i, a);
+            _mm_store_ss(out1 + i, b);
+            m = _mm_max_ss(b, _mm_max_ss(a, m));
+        }
+        return ShortAbove(m, t);
+    }
+    const int32_t last = frames - 4;
+    const __m128 aLast = _mm_add_ps(_mm_loadu_ps(out0 + last), _mm_loadu_ps(in0 + last));
+    const __m128 bLast = _mm_add_ps(_mm_loadu_ps(out1 + last), _mm_loadu_ps(in1 + last));
+    __m128 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
+    // A bound the loop reaches exactly: counted otherwise, it took another
+    // register and the function saved one of its caller's.
+    const int32_t whole = frames & ~7;
+    int32_t i = 0;
+    for (; i != whole; i += 8) {
+        const __m128 a0 = _mm_add_ps(_mm_loadu_ps(out0 + i), _mm_loadu_ps(in0 + i));
+        const __m128 a1 = _mm_add_ps(_mm_loadu_ps(out0 + i + 4), _mm_loadu_ps(in0 + i + 4));
+        const __m128 b0 = _mm_add_ps(_mm_loadu_ps(out1 + i), _mm_loadu_ps(in1 + i));
+        const __m128 b1 = _mm_add_ps(_mm_loadu_ps(out1 + i + 4), _mm_loadu_ps(in1 + i + 4));
+        _mm_storeu_ps(out0 + i, a0);
+        _mm_storeu_ps(out0 + i + 4, a1);
+        _mm_storeu_ps(out1 + i, b0);
+        _mm_storeu_ps(out1 + i + 4, b1);
+        ma0 = _mm_max_ps(a0, ma0);
+        ma1 = _mm_max_ps(a1, ma1);
+        mb0 = _mm_max_ps(b0, mb0);
+        mb1 = _mm_max_ps(b1, mb1);
+    }
+    if (frames & 4) {
+        const __m128 a = _mm_add_ps(_mm_loadu_ps(out0 + i), _mm_loadu_ps(in0 + i));
+        const __m128 b = _mm_add_ps(_mm_loadu_ps(out1 + i), _mm_loadu_ps(in1 + i));
+        _mm_storeu_ps(out0 + i, a);
+        _mm_storeu_ps(out1 + i, b);
+        ma0 = _mm_max_ps(a, ma0);
+        mb0 = _mm_max_ps(b, mb0);
+    }
+    _mm_storeu_ps(Again(out0, last), aLast);
+    _mm_storeu_ps(Again(out1, last), bLast);
+    return AboveSSE2(_mm_max_ps(aLast, ma0), ma1, _mm_max_ps(bLast, mb0), mb1, t);
+}
+
+BW_TARGET_SSE2 BW_REALIGN int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold)
+{
+    const __m128 t = _mm_set1_ps(threshold);
+    if (frames < 4) {
+        __m128 m = t;
+        for (int32_t i = 0; i < frames; ++i) m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
+        return ShortAbove(m, t);
+    }
+    const int32_t last = frames - 4;
+    __m128 ma0 = _mm_max_ps(_mm_loadu_ps(in0 + last), t), ma1 = t;
+    __m128 mb0 = _mm_max_ps(_mm_loadu_ps(in1 + last), t), mb1 = t;
+    int32_t i = 0;
+    for (; i + 8 <= frames; i += 8) {
+        ma0 = _mm_max_ps(_mm_loadu_ps(in0 + i), ma0);
+        ma1 = _mm_max_ps(_mm_loadu_ps(in0 + i + 4), ma1);
+        mb0 = _mm_max_ps(_mm_loadu_ps(in1 + i), mb0);
+        mb1 = _mm_max_ps(_mm_loadu_ps(in1 + i + 4), mb1);
+    }
+    if (i + 4 <= frames) {
+        ma1 = _mm_max_ps(_mm_loadu_ps(in0 + i), ma1);
+        mb1 = _mm_max_ps(_mm_loadu_ps(in1 + i), mb1);
+    }
+    return AboveSSE2(ma0, ma1, mb0, mb1, t);
+}
+
+namespace {
+
+BW_TARGET_AVX inline int AbovePairAVX(__m256 m0, __m256 m1, __m256 m2, __m256 m3, __m256 t)
+{
+    const __m256 m = _mm256_max_ps(_mm256_max_ps(m0, m1), _mm256_max_ps(m2, m3));
+    const __m128 wide = _mm_max_ps(_mm256_castps256_ps128(m), _mm256_extractf128_ps(m, 1));
+    return _mm_movemask_ps(_mm_cmpgt_ps(wide, _mm256_castps256_ps128(t))) != 0;
+}
+
+}  // namespace
+
+BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
+                                                 int32_t frames, float threshold)
+{
+    const __m256 t = _mm256_set1_ps(threshold);
+    if (frames < 8) {
+        __m128 m = _mm256_castps256_ps128(t);
+        for (int32_t i = 0; i < frames; ++i) {
+            const __m128 a = _mm_load_ss(in0 + i), b = _mm_load_ss(in1 + i);
+            _mm_store_ss(out0 + i, a);
+            _mm_store_ss(out1 + i, b);
+            m = _mm_max_ss(b, _mm_max_ss(a, m));
+        }
+        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
+    }
+    const int32_t last = frames - 8;
+    const __m256 aLast = _mm256_loadu_ps(in0 + last), bLast = _mm256_loadu_ps(in1 + last);
+    __m256 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
+    int32_t i = 0;
+    if (frames >= AlignFrom) {
+        const __m256 a = _mm256_loadu_ps(in0), b = _mm256_loadu_ps(in1);
+        _mm256_storeu_ps(out0, a);
+        _mm256_storeu_ps(out1, b);
+        ma0 = _mm256_max_ps(a, ma0);
+        mb0 = _mm256_max_ps(b, mb0);
+        i = static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(out0) & 31)) & 31) / sizeof(float));
+    }
+    for (; i + 16 <= frames; i += 16) {
+        const __m256 a0 = _mm256_loadu_ps(in0 + i), a1 = _mm256_loadu_ps(in0 + i + 8);
+        const __m256 b0 = _mm256_loadu_ps(in1 + i), b1 = _mm256_loadu_ps(in1 + i + 8);
+        _mm256_storeu_ps(out0 + i, a0);
+        _mm256_storeu_ps(out0 + i + 8, a1);
+        _mm256_storeu_ps(out1 + i, b0);
+        _mm256_storeu_ps(out1 + i + 8, b1);
+        ma0 = _mm256_max_ps(a0, ma0);
+        ma1 = _mm256_max_ps(a1, ma1);
+        mb0 = _mm256_max_ps(b0, mb0);
+        mb1 = _mm256_max_ps(b1, mb1);
+    }
+    if (i + 8 <= frames) {
+        const __m256 a = _mm256_loadu_ps(in0 + i), b = _mm256_loadu_ps(in1 + i);
+        _mm256_storeu_ps(out0 + i, a);
+        _mm256_storeu_ps(out1 + i, b);
+        ma0 = _mm256_max_ps(a, ma0);
+        mb0 = _mm256_max_ps(b, mb0);
+    }
+    _mm256_storeu_ps(Again(out0, last), aLast);
+    _mm256_storeu_ps(Again(out1, last), bLast);
+    return AbovePairAVX(_mm256_max_ps(aLast, ma0), ma1, _mm256_max_ps(bLast, mb0), mb1, t);
+}
+
+BW_TARGET_AVX BW_REALIGN int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
+                                                    int32_t frames, float threshold)
+{
+    const __m256 t = _mm256_set1_ps(threshold);
+    if (frames < 8) {
+        __m128 m = _mm256_castps256_ps128(t);
+        for (int32_t i = 0; i < frames; ++i) {
+            const __m128 a = _mm_add_ss(_mm_load_ss(out0 + i), _mm_load_ss(in0 + i));
+            const __m128 b = _mm_add_ss(_mm_load_ss(out1 + i), _mm_load_ss(in1 + i));
+            _mm_store_ss(out0 + i, a);
+            _mm_store_ss(out1 + i, b);
+            m = _mm_max_ss(b, _mm_max_ss(a, m));
+        }
+        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
+    }
+    const int32_t last = frames - 8;
+    const __m256 aLast = _mm256_add_ps(_mm256_loadu_ps(out0 + last), _mm256_loadu_ps(in0 + last));
+    const __m256 bLast = _mm256_add_ps(_mm256_loadu_ps(out1 + last), _mm256_loadu_ps(in1 + last));
+    __m256 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
+    const int32_t whole = frames & ~15;  // see AccumulatePairAboveSSE2
+    int32_t i = 0;
+    for (; i != whole; i += 16) {
+        const __m256 a0 = _mm256_add_ps(_mm256_loadu_ps(out0 + i), _mm256_loadu_ps(in0 + i));
+        const __m256 a1 = _mm256_add_ps(_mm256_loadu_ps(out0 + i + 8), _mm256_loadu_ps(in0 + i + 8));
+        const __m256 b0 = _mm256_add_ps(_mm256_loadu_ps(out1 + i), _mm256_loadu_ps(in1 + i));
+        const __m256 b1 = _mm256_add_ps(_mm256_loadu_ps(out1 + i + 8), _mm256_loadu_ps(in1 + i + 8));
+        _mm256_storeu_ps(out0 + i, a0);
+        _mm256_storeu_ps(out0 + i + 8, a1);
+        _mm256_storeu_ps(out1 + i, b0);
+        _mm256_storeu_ps(out1 + i + 8, b1);
+        ma0 = _mm256_max_ps(a0, ma0);
+        ma1 = _mm256_max_ps(a1, ma1);
+        mb0 = _mm256_max_ps(b0, mb0);
+        mb1 = _mm256_max_ps(b1, mb1);
+    }
+    if (frames & 8) {
+        const __m256 a = _mm256_add_ps(_mm256_loadu_ps(out0 + i), _mm256_loadu_ps(in0 + i));
+        const __m256 b = _mm256_add_ps(_mm256_loadu_ps(out1 + i), _mm256_loadu_ps(in1 + i));
+        _mm256_storeu_ps(out0 + i, a);
+        _mm256_storeu_ps(out1 + i, b);
+        ma0 = _mm256_max_ps(a, ma0);
+        mb0 = _mm256_max_ps(b, mb0);
+    }
+    _mm256_storeu_ps(Again(out0, last), aLast);
+    _mm256_storeu_ps(Again(out1, last), bLast);
+    return AbovePairAVX(_mm256_max_ps(aLast, ma0), ma1, _mm256_max_ps(bLast, mb0), mb1, t);
+}
+
+BW_TARGET_AVX BW_REALIGN int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold)
+{
+    const __m256 t = _mm256_set1_ps(threshold);
+    if (frames < 8) {
+        __m128 m = _mm256_castps256_ps128(t);
+        for (int32_t i = 0; i < frames; ++i) m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
+        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
+    }
+    const int32_t last = frames - 8;
+    __m256 ma0 = _mm256_max_ps(_mm256_loadu_ps(in0 + last), t), ma1 = t;
+    __m256 mb0 = _mm256_max_ps(_mm256_loadu_ps(in1 + last), t), mb1 = t;
+    int32_t i = 0;
+    for (; i + 16 <= frames; i += 16) {
+        ma0 = _mm256_max_ps(_mm256_loadu_ps(in0 + i), ma0);
+        ma1 = _mm256_max_ps(_mm256_loadu_ps(in0 + i + 8), ma1);
+        mb0 = _mm256_max_ps(_mm256_loadu_ps(in1 + i), mb0);
+        mb1 = _mm256_max_ps(_mm256_loadu_ps(in1 + i + 8), mb1);
+    }
+    if (i + 8 <= frames) {
+        ma1 = _mm256_max_ps(_mm256_loadu_ps(in0 + i), ma1);
+        mb1 = _mm256_max_ps(_mm256_loadu_ps(in1 + i), mb1);
+    }
+    return AbovePairAVX(ma0, ma1, mb0, mb1, t);
+}
+
 // AVX-512: whole vectors while they last, then one masked vector for the
 // rest (masked-off lanes are neither read nor written, so a block may end
 // anywhere); two channels at once share the loop's overhead and its final
@@ -522,7 +820,7 @@ BW_TARGET_AVX512 BW_REALIGN int ScanPairAboveAVX512(const float* in0, const floa
     return Above512(m0, m1, m2, m3, t);
 }
 
-// The narrower variants gain little from fusing channels: one after the other.
+// The plain pair: one channel after the other.
 template <SActivityKernel Kernel>
 int Pair(const float* in0, const float* in1, float* out0, float* out1, int32_t frames, float threshold)
 {
@@ -542,10 +840,10 @@ const SActivityKernels ActivityKernelsPlain = {
     Pair<ReplaceAbovePlain>, Pair<AccumulateAbovePlain>, ScanPair<ScanAbovePlain>};
 const SActivityKernels ActivityKernelsSSE2 = {
     ReplaceAboveSSE2,         AccumulateAboveSSE2,         ScanAboveSSE2,
-    Pair<ReplaceAboveSSE2>, Pair<AccumulateAboveSSE2>, ScanPair<ScanAboveSSE2>};
+    ReplacePairAboveSSE2,     AccumulatePairAboveSSE2,     ScanPairAboveSSE2};
 const SActivityKernels ActivityKernelsAVX = {
     ReplaceAboveAVX,         AccumulateAboveAVX,         ScanAboveAVX,
-    Pair<ReplaceAboveAVX>, Pair<AccumulateAboveAVX>, ScanPair<ScanAboveAVX>};
+    ReplacePairAboveAVX,     AccumulatePairAboveAVX,     ScanPairAboveAVX};
 const SActivityKernels ActivityKernelsAVX512 = {
     ReplaceAboveAVX512,     AccumulateAboveAVX512,     ScanAboveAVX512,
     ReplacePairAboveAVX512, AccumulatePairAboveAVX512, ScanPairAboveAVX512};

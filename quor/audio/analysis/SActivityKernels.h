@@ -32,6 +32,17 @@ int ScanAbovePlain(const float* in, int32_t frames, float threshold);
 int ScanAboveSSE2(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX512(const float* in, int32_t frames, float threshold);
+// Two channels at once (SSE2 and AVX; the AVX-512 ones are in the table).
+int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                         float threshold);
+int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                            float threshold);
+int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold);
+int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                        float threshold);
+int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                           float threshold);
+int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold);
 
 // Two channels at once, the same as one channel after the other.
 typedef int (*SActivityKernel)(const float* in, float* out, int32_t frames, float threshold);
