@@ -283,14 +283,17 @@ BW_TARGET_AVX BW_REALIGN int AccumulateAboveAVX(const float* in, float* out, int
 }
 
 // The SSE2 and AVX pair loops: both channels in one loop, written as leaves
-// that keep everything in the registers a call may clobber anyway. Calling
-// the one-channel loop twice through a wrapper made the wrapper save the
-// caller's registers, and restoring them read the stack right after the
-// block's last stores (see TailLanes). They end without a loop of single
+// that keep everything in the registers a call may clobber anyway (walking
+// pointers, one vector in flight at a time, so the compiler needs no more).
+// Calling the one-channel loop twice through a wrapper made the wrapper save
+// the caller's registers, and restoring them read the stack right after the
+// block's last stores (see TailLanes). Eight running maxima: max takes four
+// cycles on many processors, and with four of them the loops waited for the
+// maxima rather than for their stores. They end without a loop of single
 // samples: the last vector of each channel overlaps the frames before it and
-// stores them again with the same values. An accumulating block loads that
-// vector before its first store, so the sums it stores again are the same
-// sums. Only blocks shorter than one vector go sample by sample.
+// stores them again with the same values. An accumulating block loads and
+// adds that vector before its first store, so the sums it stores again are
+// the same sums. Only blocks shorter than one vector go sample by sample.
 
 namespace {
 
@@ -301,23 +304,22 @@ namespace {
 // which would add those frames twice.
 constexpr int32_t AlignFrom = 128;
 
-// The address of the last vector, worked out again after the loop: held
-// across it, it took two more registers and the function saved two of its
-// caller's.
-inline float* Again(float* p, int32_t last)
+BW_TARGET_SSE2 inline int AboveSSE2(__m128 m0, __m128 m1, __m128 m2, __m128 m3, __m128 m4, __m128 m5, __m128 m6,
+                                    __m128 m7, __m128 t)
 {
-    asm("" : "+r"(p));
-    return p + last;
-}
-
-BW_TARGET_SSE2 inline int AboveSSE2(__m128 m0, __m128 m1, __m128 m2, __m128 m3, __m128 t)
-{
-    const __m128 m = _mm_max_ps(_mm_max_ps(m0, m1), _mm_max_ps(m2, m3));
+    const __m128 m = _mm_max_ps(_mm_max_ps(_mm_max_ps(m0, m1), _mm_max_ps(m2, m3)),
+                                _mm_max_ps(_mm_max_ps(m4, m5), _mm_max_ps(m6, m7)));
     return _mm_movemask_ps(_mm_cmpgt_ps(m, t)) != 0;
 }
 
-// Lane 0 only: max_ss passes the upper lanes of its first operand through.
-BW_TARGET_SSE2 inline int ShortAbove(__m128 m, __m128 t) { return _mm_comigt_ss(m, t); }
+BW_TARGET_AVX inline int AbovePairAVX(__m256 m0, __m256 m1, __m256 m2, __m256 m3, __m256 m4, __m256 m5, __m256 m6,
+                                      __m256 m7, __m256 t)
+{
+    const __m256 m = _mm256_max_ps(_mm256_max_ps(_mm256_max_ps(m0, m1), _mm256_max_ps(m2, m3)),
+                                   _mm256_max_ps(_mm256_max_ps(m4, m5), _mm256_max_ps(m6, m7)));
+    const __m128 wide = _mm_max_ps(_mm256_castps256_ps128(m), _mm256_extractf128_ps(m, 1));
+    return _mm_movemask_ps(_mm_cmpgt_ps(wide, _mm256_castps256_ps128(t))) != 0;
+}
 
 }  // namespace
 
@@ -333,42 +335,90 @@ BW_TARGET_SSE2 BW_REALIGN int ReplacePairAboveSSE2(const float* in0, const float
             _mm_store_ss(out1 + i, b);
             m = _mm_max_ss(b, _mm_max_ss(a, m));
         }
-        return ShortAbove(m, t);
+        return _mm_comigt_ss(m, t);
     }
-    const int32_t last = frames - 4;
-    const __m128 aLast = _mm_loadu_ps(in0 + last), bLast = _mm_loadu_ps(in1 + last);
-    __m128 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
-    int32_t i = 0;
+    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    __m128 v;
     if (frames >= AlignFrom) {
-        const __m128 a = _mm_loadu_ps(in0), b = _mm_loadu_ps(in1);
-        _mm_storeu_ps(out0, a);
-        _mm_storeu_ps(out1, b);
-        ma0 = _mm_max_ps(a, ma0);
-        mb0 = _mm_max_ps(b, mb0);
-        i = static_cast<int32_t>(((16 - (reinterpret_cast<uintptr_t>(out0) & 15)) & 15) / sizeof(float));
+        v = _mm_loadu_ps(in0);
+        _mm_storeu_ps(out0, v);
+        m0 = _mm_max_ps(v, m0);
+        v = _mm_loadu_ps(in1);
+        _mm_storeu_ps(out1, v);
+        m4 = _mm_max_ps(v, m4);
+        const int32_t head =
+            static_cast<int32_t>(((16 - (reinterpret_cast<uintptr_t>(out0) & 15)) & 15) / sizeof(float));
+        in0 += head;
+        in1 += head;
+        out0 += head;
+        out1 += head;
+        frames -= head;
     }
-    for (; i + 8 <= frames; i += 8) {
-        const __m128 a0 = _mm_loadu_ps(in0 + i), a1 = _mm_loadu_ps(in0 + i + 4);
-        const __m128 b0 = _mm_loadu_ps(in1 + i), b1 = _mm_loadu_ps(in1 + i + 4);
-        _mm_storeu_ps(out0 + i, a0);
-        _mm_storeu_ps(out0 + i + 4, a1);
-        _mm_storeu_ps(out1 + i, b0);
-        _mm_storeu_ps(out1 + i + 4, b1);
-        ma0 = _mm_max_ps(a0, ma0);
-        ma1 = _mm_max_ps(a1, ma1);
-        mb0 = _mm_max_ps(b0, mb0);
-        mb1 = _mm_max_ps(b1, mb1);
+    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
+        v = _mm_loadu_ps(in0);
+        _mm_storeu_ps(out0, v);
+        m0 = _mm_max_ps(v, m0);
+        v = _mm_loadu_ps(in0 + 4);
+        _mm_storeu_ps(out0 + 4, v);
+        m1 = _mm_max_ps(v, m1);
+        v = _mm_loadu_ps(in0 + 8);
+        _mm_storeu_ps(out0 + 8, v);
+        m2 = _mm_max_ps(v, m2);
+        v = _mm_loadu_ps(in0 + 12);
+        _mm_storeu_ps(out0 + 12, v);
+        m3 = _mm_max_ps(v, m3);
+        v = _mm_loadu_ps(in1);
+        _mm_storeu_ps(out1, v);
+        m4 = _mm_max_ps(v, m4);
+        v = _mm_loadu_ps(in1 + 4);
+        _mm_storeu_ps(out1 + 4, v);
+        m5 = _mm_max_ps(v, m5);
+        v = _mm_loadu_ps(in1 + 8);
+        _mm_storeu_ps(out1 + 8, v);
+        m6 = _mm_max_ps(v, m6);
+        v = _mm_loadu_ps(in1 + 12);
+        _mm_storeu_ps(out1 + 12, v);
+        m7 = _mm_max_ps(v, m7);
     }
-    if (i + 4 <= frames) {
-        const __m128 a = _mm_loadu_ps(in0 + i), b = _mm_loadu_ps(in1 + i);
-        _mm_storeu_ps(out0 + i, a);
-        _mm_storeu_ps(out1 + i, b);
-        ma0 = _mm_max_ps(a, ma0);
-        mb0 = _mm_max_ps(b, mb0);
+    if (frames & 8) {
+        v = _mm_loadu_ps(in0);
+        _mm_storeu_ps(out0, v);
+        m0 = _mm_max_ps(v, m0);
+        v = _mm_loadu_ps(in0 + 4);
+        _mm_storeu_ps(out0 + 4, v);
+        m1 = _mm_max_ps(v, m1);
+        v = _mm_loadu_ps(in1);
+        _mm_storeu_ps(out1, v);
+        m4 = _mm_max_ps(v, m4);
+        v = _mm_loadu_ps(in1 + 4);
+        _mm_storeu_ps(out1 + 4, v);
+        m5 = _mm_max_ps(v, m5);
+        in0 += 8;
+        in1 += 8;
+        out0 += 8;
+        out1 += 8;
     }
-    _mm_storeu_ps(Again(out0, last), aLast);
-    _mm_storeu_ps(Again(out1, last), bLast);
-    return AboveSSE2(_mm_max_ps(aLast, ma0), ma1, _mm_max_ps(bLast, mb0), mb1, t);
+    if (frames & 4) {
+        v = _mm_loadu_ps(in0);
+        _mm_storeu_ps(out0, v);
+        m2 = _mm_max_ps(v, m2);
+        v = _mm_loadu_ps(in1);
+        _mm_storeu_ps(out1, v);
+        m6 = _mm_max_ps(v, m6);
+        in0 += 4;
+        in1 += 4;
+        out0 += 4;
+        out1 += 4;
+    }
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 3) - 4;
+    v = _mm_loadu_ps(in0 + back);
+    _mm_storeu_ps(out0 + back, v);
+    m3 = _mm_max_ps(v, m3);
+    v = _mm_loadu_ps(in1 + back);
+    _mm_storeu_ps(out1 + back, v);
+    m7 = _mm_max_ps(v, m7);
+    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
 BW_TARGET_SSE2 BW_REALIGN int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
@@ -384,41 +434,75 @@ BW_TARGET_SSE2 BW_REALIGN int AccumulatePairAboveSSE2(const float* in0, const fl
             _mm_store_ss(out1 + i, b);
             m = _mm_max_ss(b, _mm_max_ss(a, m));
         }
-        return ShortAbove(m, t);
+        return _mm_comigt_ss(m, t);
     }
-    const int32_t last = frames - 4;
-    const __m128 aLast = _mm_add_ps(_mm_loadu_ps(out0 + last), _mm_loadu_ps(in0 + last));
-    const __m128 bLast = _mm_add_ps(_mm_loadu_ps(out1 + last), _mm_loadu_ps(in1 + last));
-    __m128 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
-    // A bound the loop reaches exactly: counted otherwise, it took another
-    // register and the function saved one of its caller's.
-    const int32_t whole = frames & ~7;
-    int32_t i = 0;
-    for (; i != whole; i += 8) {
-        const __m128 a0 = _mm_add_ps(_mm_loadu_ps(out0 + i), _mm_loadu_ps(in0 + i));
-        const __m128 a1 = _mm_add_ps(_mm_loadu_ps(out0 + i + 4), _mm_loadu_ps(in0 + i + 4));
-        const __m128 b0 = _mm_add_ps(_mm_loadu_ps(out1 + i), _mm_loadu_ps(in1 + i));
-        const __m128 b1 = _mm_add_ps(_mm_loadu_ps(out1 + i + 4), _mm_loadu_ps(in1 + i + 4));
-        _mm_storeu_ps(out0 + i, a0);
-        _mm_storeu_ps(out0 + i + 4, a1);
-        _mm_storeu_ps(out1 + i, b0);
-        _mm_storeu_ps(out1 + i + 4, b1);
-        ma0 = _mm_max_ps(a0, ma0);
-        ma1 = _mm_max_ps(a1, ma1);
-        mb0 = _mm_max_ps(b0, mb0);
-        mb1 = _mm_max_ps(b1, mb1);
+    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    __m128 v;
+    const __m128 aLast = _mm_add_ps(_mm_loadu_ps(out0 + frames - 4), _mm_loadu_ps(in0 + frames - 4));
+    const __m128 bLast = _mm_add_ps(_mm_loadu_ps(out1 + frames - 4), _mm_loadu_ps(in1 + frames - 4));
+    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
+        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
+        _mm_storeu_ps(out0, v);
+        m0 = _mm_max_ps(v, m0);
+        v = _mm_add_ps(_mm_loadu_ps(out0 + 4), _mm_loadu_ps(in0 + 4));
+        _mm_storeu_ps(out0 + 4, v);
+        m1 = _mm_max_ps(v, m1);
+        v = _mm_add_ps(_mm_loadu_ps(out0 + 8), _mm_loadu_ps(in0 + 8));
+        _mm_storeu_ps(out0 + 8, v);
+        m2 = _mm_max_ps(v, m2);
+        v = _mm_add_ps(_mm_loadu_ps(out0 + 12), _mm_loadu_ps(in0 + 12));
+        _mm_storeu_ps(out0 + 12, v);
+        m3 = _mm_max_ps(v, m3);
+        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
+        _mm_storeu_ps(out1, v);
+        m4 = _mm_max_ps(v, m4);
+        v = _mm_add_ps(_mm_loadu_ps(out1 + 4), _mm_loadu_ps(in1 + 4));
+        _mm_storeu_ps(out1 + 4, v);
+        m5 = _mm_max_ps(v, m5);
+        v = _mm_add_ps(_mm_loadu_ps(out1 + 8), _mm_loadu_ps(in1 + 8));
+        _mm_storeu_ps(out1 + 8, v);
+        m6 = _mm_max_ps(v, m6);
+        v = _mm_add_ps(_mm_loadu_ps(out1 + 12), _mm_loadu_ps(in1 + 12));
+        _mm_storeu_ps(out1 + 12, v);
+        m7 = _mm_max_ps(v, m7);
+    }
+    if (frames & 8) {
+        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
+        _mm_storeu_ps(out0, v);
+        m0 = _mm_max_ps(v, m0);
+        v = _mm_add_ps(_mm_loadu_ps(out0 + 4), _mm_loadu_ps(in0 + 4));
+        _mm_storeu_ps(out0 + 4, v);
+        m1 = _mm_max_ps(v, m1);
+        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
+        _mm_storeu_ps(out1, v);
+        m4 = _mm_max_ps(v, m4);
+        v = _mm_add_ps(_mm_loadu_ps(out1 + 4), _mm_loadu_ps(in1 + 4));
+        _mm_storeu_ps(out1 + 4, v);
+        m5 = _mm_max_ps(v, m5);
+        in0 += 8;
+        in1 += 8;
+        out0 += 8;
+        out1 += 8;
     }
     if (frames & 4) {
-        const __m128 a = _mm_add_ps(_mm_loadu_ps(out0 + i), _mm_loadu_ps(in0 + i));
-        const __m128 b = _mm_add_ps(_mm_loadu_ps(out1 + i), _mm_loadu_ps(in1 + i));
-        _mm_storeu_ps(out0 + i, a);
-        _mm_storeu_ps(out1 + i, b);
-        ma0 = _mm_max_ps(a, ma0);
-        mb0 = _mm_max_ps(b, mb0);
+        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
+        _mm_storeu_ps(out0, v);
+        m2 = _mm_max_ps(v, m2);
+        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
+        _mm_storeu_ps(out1, v);
+        m6 = _mm_max_ps(v, m6);
+        in0 += 4;
+        in1 += 4;
+        out0 += 4;
+        out1 += 4;
     }
-    _mm_storeu_ps(Again(out0, last), aLast);
-    _mm_storeu_ps(Again(out1, last), bLast);
-    return AboveSSE2(_mm_max_ps(aLast, ma0), ma1, _mm_max_ps(bLast, mb0), mb1, t);
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 3) - 4;
+    _mm_storeu_ps(out0 + back, aLast);
+    _mm_storeu_ps(out1 + back, bLast);
+    m3 = _mm_max_ps(aLast, m3);
+    m7 = _mm_max_ps(bLast, m7);
+    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
 BW_TARGET_SSE2 BW_REALIGN int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold)
@@ -426,36 +510,42 @@ BW_TARGET_SSE2 BW_REALIGN int ScanPairAboveSSE2(const float* in0, const float* i
     const __m128 t = _mm_set1_ps(threshold);
     if (frames < 4) {
         __m128 m = t;
-        for (int32_t i = 0; i < frames; ++i) m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
-        return ShortAbove(m, t);
+        for (int32_t i = 0; i < frames; ++i) {
+            m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
+        }
+        return _mm_comigt_ss(m, t);
     }
-    const int32_t last = frames - 4;
-    __m128 ma0 = _mm_max_ps(_mm_loadu_ps(in0 + last), t), ma1 = t;
-    __m128 mb0 = _mm_max_ps(_mm_loadu_ps(in1 + last), t), mb1 = t;
-    int32_t i = 0;
-    for (; i + 8 <= frames; i += 8) {
-        ma0 = _mm_max_ps(_mm_loadu_ps(in0 + i), ma0);
-        ma1 = _mm_max_ps(_mm_loadu_ps(in0 + i + 4), ma1);
-        mb0 = _mm_max_ps(_mm_loadu_ps(in1 + i), mb0);
-        mb1 = _mm_max_ps(_mm_loadu_ps(in1 + i + 4), mb1);
+    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16) {
+        m0 = _mm_max_ps(_mm_loadu_ps(in0), m0);
+        m1 = _mm_max_ps(_mm_loadu_ps(in0 + 4), m1);
+        m2 = _mm_max_ps(_mm_loadu_ps(in0 + 8), m2);
+        m3 = _mm_max_ps(_mm_loadu_ps(in0 + 12), m3);
+        m4 = _mm_max_ps(_mm_loadu_ps(in1), m4);
+        m5 = _mm_max_ps(_mm_loadu_ps(in1 + 4), m5);
+        m6 = _mm_max_ps(_mm_loadu_ps(in1 + 8), m6);
+        m7 = _mm_max_ps(_mm_loadu_ps(in1 + 12), m7);
     }
-    if (i + 4 <= frames) {
-        ma1 = _mm_max_ps(_mm_loadu_ps(in0 + i), ma1);
-        mb1 = _mm_max_ps(_mm_loadu_ps(in1 + i), mb1);
+    if (frames & 8) {
+        m0 = _mm_max_ps(_mm_loadu_ps(in0), m0);
+        m1 = _mm_max_ps(_mm_loadu_ps(in0 + 4), m1);
+        m4 = _mm_max_ps(_mm_loadu_ps(in1), m4);
+        m5 = _mm_max_ps(_mm_loadu_ps(in1 + 4), m5);
+        in0 += 8;
+        in1 += 8;
     }
-    return AboveSSE2(ma0, ma1, mb0, mb1, t);
+    if (frames & 4) {
+        m2 = _mm_max_ps(_mm_loadu_ps(in0), m2);
+        m6 = _mm_max_ps(_mm_loadu_ps(in1), m6);
+        in0 += 4;
+        in1 += 4;
+    }
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 3) - 4;
+    m3 = _mm_max_ps(_mm_loadu_ps(in0 + back), m3);
+    m7 = _mm_max_ps(_mm_loadu_ps(in1 + back), m7);
+    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
-
-namespace {
-
-BW_TARGET_AVX inline int AbovePairAVX(__m256 m0, __m256 m1, __m256 m2, __m256 m3, __m256 t)
-{
-    const __m256 m = _mm256_max_ps(_mm256_max_ps(m0, m1), _mm256_max_ps(m2, m3));
-    const __m128 wide = _mm_max_ps(_mm256_castps256_ps128(m), _mm256_extractf128_ps(m, 1));
-    return _mm_movemask_ps(_mm_cmpgt_ps(wide, _mm256_castps256_ps128(t))) != 0;
-}
-
-}  // namespace
 
 BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
                                                  int32_t frames, float threshold)
@@ -471,40 +561,88 @@ BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* 
         }
         return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
     }
-    const int32_t last = frames - 8;
-    const __m256 aLast = _mm256_loadu_ps(in0 + last), bLast = _mm256_loadu_ps(in1 + last);
-    __m256 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
-    int32_t i = 0;
+    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    __m256 v;
     if (frames >= AlignFrom) {
-        const __m256 a = _mm256_loadu_ps(in0), b = _mm256_loadu_ps(in1);
-        _mm256_storeu_ps(out0, a);
-        _mm256_storeu_ps(out1, b);
-        ma0 = _mm256_max_ps(a, ma0);
-        mb0 = _mm256_max_ps(b, mb0);
-        i = static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(out0) & 31)) & 31) / sizeof(float));
+        v = _mm256_loadu_ps(in0);
+        _mm256_storeu_ps(out0, v);
+        m0 = _mm256_max_ps(v, m0);
+        v = _mm256_loadu_ps(in1);
+        _mm256_storeu_ps(out1, v);
+        m4 = _mm256_max_ps(v, m4);
+        const int32_t head =
+            static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(out0) & 31)) & 31) / sizeof(float));
+        in0 += head;
+        in1 += head;
+        out0 += head;
+        out1 += head;
+        frames -= head;
     }
-    for (; i + 16 <= frames; i += 16) {
-        const __m256 a0 = _mm256_loadu_ps(in0 + i), a1 = _mm256_loadu_ps(in0 + i + 8);
-        const __m256 b0 = _mm256_loadu_ps(in1 + i), b1 = _mm256_loadu_ps(in1 + i + 8);
-        _mm256_storeu_ps(out0 + i, a0);
-        _mm256_storeu_ps(out0 + i + 8, a1);
-        _mm256_storeu_ps(out1 + i, b0);
-        _mm256_storeu_ps(out1 + i + 8, b1);
-        ma0 = _mm256_max_ps(a0, ma0);
-        ma1 = _mm256_max_ps(a1, ma1);
-        mb0 = _mm256_max_ps(b0, mb0);
-        mb1 = _mm256_max_ps(b1, mb1);
+    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
+        v = _mm256_loadu_ps(in0);
+        _mm256_storeu_ps(out0, v);
+        m0 = _mm256_max_ps(v, m0);
+        v = _mm256_loadu_ps(in0 + 8);
+        _mm256_storeu_ps(out0 + 8, v);
+        m1 = _mm256_max_ps(v, m1);
+        v = _mm256_loadu_ps(in0 + 16);
+        _mm256_storeu_ps(out0 + 16, v);
+        m2 = _mm256_max_ps(v, m2);
+        v = _mm256_loadu_ps(in0 + 24);
+        _mm256_storeu_ps(out0 + 24, v);
+        m3 = _mm256_max_ps(v, m3);
+        v = _mm256_loadu_ps(in1);
+        _mm256_storeu_ps(out1, v);
+        m4 = _mm256_max_ps(v, m4);
+        v = _mm256_loadu_ps(in1 + 8);
+        _mm256_storeu_ps(out1 + 8, v);
+        m5 = _mm256_max_ps(v, m5);
+        v = _mm256_loadu_ps(in1 + 16);
+        _mm256_storeu_ps(out1 + 16, v);
+        m6 = _mm256_max_ps(v, m6);
+        v = _mm256_loadu_ps(in1 + 24);
+        _mm256_storeu_ps(out1 + 24, v);
+        m7 = _mm256_max_ps(v, m7);
     }
-    if (i + 8 <= frames) {
-        const __m256 a = _mm256_loadu_ps(in0 + i), b = _mm256_loadu_ps(in1 + i);
-        _mm256_storeu_ps(out0 + i, a);
-        _mm256_storeu_ps(out1 + i, b);
-        ma0 = _mm256_max_ps(a, ma0);
-        mb0 = _mm256_max_ps(b, mb0);
+    if (frames & 16) {
+        v = _mm256_loadu_ps(in0);
+        _mm256_storeu_ps(out0, v);
+        m0 = _mm256_max_ps(v, m0);
+        v = _mm256_loadu_ps(in0 + 8);
+        _mm256_storeu_ps(out0 + 8, v);
+        m1 = _mm256_max_ps(v, m1);
+        v = _mm256_loadu_ps(in1);
+        _mm256_storeu_ps(out1, v);
+        m4 = _mm256_max_ps(v, m4);
+        v = _mm256_loadu_ps(in1 + 8);
+        _mm256_storeu_ps(out1 + 8, v);
+        m5 = _mm256_max_ps(v, m5);
+        in0 += 16;
+        in1 += 16;
+        out0 += 16;
+        out1 += 16;
     }
-    _mm256_storeu_ps(Again(out0, last), aLast);
-    _mm256_storeu_ps(Again(out1, last), bLast);
-    return AbovePairAVX(_mm256_max_ps(aLast, ma0), ma1, _mm256_max_ps(bLast, mb0), mb1, t);
+    if (frames & 8) {
+        v = _mm256_loadu_ps(in0);
+        _mm256_storeu_ps(out0, v);
+        m2 = _mm256_max_ps(v, m2);
+        v = _mm256_loadu_ps(in1);
+        _mm256_storeu_ps(out1, v);
+        m6 = _mm256_max_ps(v, m6);
+        in0 += 8;
+        in1 += 8;
+        out0 += 8;
+        out1 += 8;
+    }
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 7) - 8;
+    v = _mm256_loadu_ps(in0 + back);
+    _mm256_storeu_ps(out0 + back, v);
+    m3 = _mm256_max_ps(v, m3);
+    v = _mm256_loadu_ps(in1 + back);
+    _mm256_storeu_ps(out1 + back, v);
+    m7 = _mm256_max_ps(v, m7);
+    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
 BW_TARGET_AVX BW_REALIGN int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
@@ -522,37 +660,73 @@ BW_TARGET_AVX BW_REALIGN int AccumulatePairAboveAVX(const float* in0, const floa
         }
         return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
     }
-    const int32_t last = frames - 8;
-    const __m256 aLast = _mm256_add_ps(_mm256_loadu_ps(out0 + last), _mm256_loadu_ps(in0 + last));
-    const __m256 bLast = _mm256_add_ps(_mm256_loadu_ps(out1 + last), _mm256_loadu_ps(in1 + last));
-    __m256 ma0 = t, ma1 = t, mb0 = t, mb1 = t;
-    const int32_t whole = frames & ~15;  // see AccumulatePairAboveSSE2
-    int32_t i = 0;
-    for (; i != whole; i += 16) {
-        const __m256 a0 = _mm256_add_ps(_mm256_loadu_ps(out0 + i), _mm256_loadu_ps(in0 + i));
-        const __m256 a1 = _mm256_add_ps(_mm256_loadu_ps(out0 + i + 8), _mm256_loadu_ps(in0 + i + 8));
-        const __m256 b0 = _mm256_add_ps(_mm256_loadu_ps(out1 + i), _mm256_loadu_ps(in1 + i));
-        const __m256 b1 = _mm256_add_ps(_mm256_loadu_ps(out1 + i + 8), _mm256_loadu_ps(in1 + i + 8));
-        _mm256_storeu_ps(out0 + i, a0);
-        _mm256_storeu_ps(out0 + i + 8, a1);
-        _mm256_storeu_ps(out1 + i, b0);
-        _mm256_storeu_ps(out1 + i + 8, b1);
-        ma0 = _mm256_max_ps(a0, ma0);
-        ma1 = _mm256_max_ps(a1, ma1);
-        mb0 = _mm256_max_ps(b0, mb0);
-        mb1 = _mm256_max_ps(b1, mb1);
+    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    __m256 v;
+    const __m256 aLast = _mm256_add_ps(_mm256_loadu_ps(out0 + frames - 8), _mm256_loadu_ps(in0 + frames - 8));
+    const __m256 bLast = _mm256_add_ps(_mm256_loadu_ps(out1 + frames - 8), _mm256_loadu_ps(in1 + frames - 8));
+    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
+        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
+        _mm256_storeu_ps(out0, v);
+        m0 = _mm256_max_ps(v, m0);
+        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 8), _mm256_loadu_ps(in0 + 8));
+        _mm256_storeu_ps(out0 + 8, v);
+        m1 = _mm256_max_ps(v, m1);
+        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 16), _mm256_loadu_ps(in0 + 16));
+        _mm256_storeu_ps(out0 + 16, v);
+        m2 = _mm256_max_ps(v, m2);
+        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 24), _mm256_loadu_ps(in0 + 24));
+        _mm256_storeu_ps(out0 + 24, v);
+        m3 = _mm256_max_ps(v, m3);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
+        _mm256_storeu_ps(out1, v);
+        m4 = _mm256_max_ps(v, m4);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 8), _mm256_loadu_ps(in1 + 8));
+        _mm256_storeu_ps(out1 + 8, v);
+        m5 = _mm256_max_ps(v, m5);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 16), _mm256_loadu_ps(in1 + 16));
+        _mm256_storeu_ps(out1 + 16, v);
+        m6 = _mm256_max_ps(v, m6);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 24), _mm256_loadu_ps(in1 + 24));
+        _mm256_storeu_ps(out1 + 24, v);
+        m7 = _mm256_max_ps(v, m7);
+    }
+    if (frames & 16) {
+        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
+        _mm256_storeu_ps(out0, v);
+        m0 = _mm256_max_ps(v, m0);
+        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 8), _mm256_loadu_ps(in0 + 8));
+        _mm256_storeu_ps(out0 + 8, v);
+        m1 = _mm256_max_ps(v, m1);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
+        _mm256_storeu_ps(out1, v);
+        m4 = _mm256_max_ps(v, m4);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 8), _mm256_loadu_ps(in1 + 8));
+        _mm256_storeu_ps(out1 + 8, v);
+        m5 = _mm256_max_ps(v, m5);
+        in0 += 16;
+        in1 += 16;
+        out0 += 16;
+        out1 += 16;
     }
     if (frames & 8) {
-        const __m256 a = _mm256_add_ps(_mm256_loadu_ps(out0 + i), _mm256_loadu_ps(in0 + i));
-        const __m256 b = _mm256_add_ps(_mm256_loadu_ps(out1 + i), _mm256_loadu_ps(in1 + i));
-        _mm256_storeu_ps(out0 + i, a);
-        _mm256_storeu_ps(out1 + i, b);
-        ma0 = _mm256_max_ps(a, ma0);
-        mb0 = _mm256_max_ps(b, mb0);
+        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
+        _mm256_storeu_ps(out0, v);
+        m2 = _mm256_max_ps(v, m2);
+        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
+        _mm256_storeu_ps(out1, v);
+        m6 = _mm256_max_ps(v, m6);
+        in0 += 8;
+        in1 += 8;
+        out0 += 8;
+        out1 += 8;
     }
-    _mm256_storeu_ps(Again(out0, last), aLast);
-    _mm256_storeu_ps(Again(out1, last), bLast);
-    return AbovePairAVX(_mm256_max_ps(aLast, ma0), ma1, _mm256_max_ps(bLast, mb0), mb1, t);
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 7) - 8;
+    _mm256_storeu_ps(out0 + back, aLast);
+    _mm256_storeu_ps(out1 + back, bLast);
+    m3 = _mm256_max_ps(aLast, m3);
+    m7 = _mm256_max_ps(bLast, m7);
+    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
 BW_TARGET_AVX BW_REALIGN int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold)
@@ -560,24 +734,41 @@ BW_TARGET_AVX BW_REALIGN int ScanPairAboveAVX(const float* in0, const float* in1
     const __m256 t = _mm256_set1_ps(threshold);
     if (frames < 8) {
         __m128 m = _mm256_castps256_ps128(t);
-        for (int32_t i = 0; i < frames; ++i) m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
+        for (int32_t i = 0; i < frames; ++i) {
+            m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
+        }
         return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
     }
-    const int32_t last = frames - 8;
-    __m256 ma0 = _mm256_max_ps(_mm256_loadu_ps(in0 + last), t), ma1 = t;
-    __m256 mb0 = _mm256_max_ps(_mm256_loadu_ps(in1 + last), t), mb1 = t;
-    int32_t i = 0;
-    for (; i + 16 <= frames; i += 16) {
-        ma0 = _mm256_max_ps(_mm256_loadu_ps(in0 + i), ma0);
-        ma1 = _mm256_max_ps(_mm256_loadu_ps(in0 + i + 8), ma1);
-        mb0 = _mm256_max_ps(_mm256_loadu_ps(in1 + i), mb0);
-        mb1 = _mm256_max_ps(_mm256_loadu_ps(in1 + i + 8), mb1);
+    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
+    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32) {
+        m0 = _mm256_max_ps(_mm256_loadu_ps(in0), m0);
+        m1 = _mm256_max_ps(_mm256_loadu_ps(in0 + 8), m1);
+        m2 = _mm256_max_ps(_mm256_loadu_ps(in0 + 16), m2);
+        m3 = _mm256_max_ps(_mm256_loadu_ps(in0 + 24), m3);
+        m4 = _mm256_max_ps(_mm256_loadu_ps(in1), m4);
+        m5 = _mm256_max_ps(_mm256_loadu_ps(in1 + 8), m5);
+        m6 = _mm256_max_ps(_mm256_loadu_ps(in1 + 16), m6);
+        m7 = _mm256_max_ps(_mm256_loadu_ps(in1 + 24), m7);
     }
-    if (i + 8 <= frames) {
-        ma1 = _mm256_max_ps(_mm256_loadu_ps(in0 + i), ma1);
-        mb1 = _mm256_max_ps(_mm256_loadu_ps(in1 + i), mb1);
+    if (frames & 16) {
+        m0 = _mm256_max_ps(_mm256_loadu_ps(in0), m0);
+        m1 = _mm256_max_ps(_mm256_loadu_ps(in0 + 8), m1);
+        m4 = _mm256_max_ps(_mm256_loadu_ps(in1), m4);
+        m5 = _mm256_max_ps(_mm256_loadu_ps(in1 + 8), m5);
+        in0 += 16;
+        in1 += 16;
     }
-    return AbovePairAVX(ma0, ma1, mb0, mb1, t);
+    if (frames & 8) {
+        m2 = _mm256_max_ps(_mm256_loadu_ps(in0), m2);
+        m6 = _mm256_max_ps(_mm256_loadu_ps(in1), m6);
+        in0 += 8;
+        in1 += 8;
+    }
+    // The last vector ends at the block's end, over frames done already.
+    const int32_t back = (frames & 7) - 8;
+    m3 = _mm256_max_ps(_mm256_loadu_ps(in0 + back), m3);
+    m7 = _mm256_max_ps(_mm256_loadu_ps(in1 + back), m7);
+    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
 // AVX-512: whole vectors while they last, then one masked vector for the
@@ -718,17 +909,43 @@ BW_TARGET_AVX512 BW_REALIGN int ReplacePairAboveAVX512(const float* in0, const f
         m0 = MaskedMax(k, a, m0);
         m2 = MaskedMax(k, b, m2);
     }
-    for (; i + 32 <= frames; i += 32) {
+    // Eight running maxima: max takes four cycles on many processors, and
+    // with four of them the loop waited for the maxima, not for its stores.
+    __m512 m4 = t, m5 = t, m6 = t, m7 = t;
+    for (; i + 64 <= frames; i += 64) {
+        const __m512 a0 = _mm512_loadu_ps(in0 + i), a1 = _mm512_loadu_ps(in0 + i + 16);
+        const __m512 a2 = _mm512_loadu_ps(in0 + i + 32), a3 = _mm512_loadu_ps(in0 + i + 48);
+        const __m512 b0 = _mm512_loadu_ps(in1 + i), b1 = _mm512_loadu_ps(in1 + i + 16);
+        const __m512 b2 = _mm512_loadu_ps(in1 + i + 32), b3 = _mm512_loadu_ps(in1 + i + 48);
+        _mm512_storeu_ps(out0 + i, a0);
+        _mm512_storeu_ps(out0 + i + 16, a1);
+        _mm512_storeu_ps(out0 + i + 32, a2);
+        _mm512_storeu_ps(out0 + i + 48, a3);
+        _mm512_storeu_ps(out1 + i, b0);
+        _mm512_storeu_ps(out1 + i + 16, b1);
+        _mm512_storeu_ps(out1 + i + 32, b2);
+        _mm512_storeu_ps(out1 + i + 48, b3);
+        m0 = Max(a0, m0);
+        m1 = Max(a1, m1);
+        m2 = Max(b0, m2);
+        m3 = Max(b1, m3);
+        m4 = Max(a2, m4);
+        m5 = Max(a3, m5);
+        m6 = Max(b2, m6);
+        m7 = Max(b3, m7);
+    }
+    if (i + 32 <= frames) {
         const __m512 a0 = _mm512_loadu_ps(in0 + i), a1 = _mm512_loadu_ps(in0 + i + 16);
         const __m512 b0 = _mm512_loadu_ps(in1 + i), b1 = _mm512_loadu_ps(in1 + i + 16);
         _mm512_storeu_ps(out0 + i, a0);
         _mm512_storeu_ps(out0 + i + 16, a1);
         _mm512_storeu_ps(out1 + i, b0);
         _mm512_storeu_ps(out1 + i + 16, b1);
-        m0 = Max(a0, m0);
-        m1 = Max(a1, m1);
-        m2 = Max(b0, m2);
-        m3 = Max(b1, m3);
+        m4 = Max(a0, m4);
+        m5 = Max(a1, m5);
+        m6 = Max(b0, m6);
+        m7 = Max(b1, m7);
+        i += 32;
     }
     if (i < frames) {
         // Up to 31 frames: two masked vectors per channel, the second
@@ -747,7 +964,7 @@ BW_TARGET_AVX512 BW_REALIGN int ReplacePairAboveAVX512(const float* in0, const f
         m2 = MaskedMax(k0, b0, m2);
         m3 = MaskedMax(k1, b1, m3);
     }
-    return Above512(m0, m1, m2, m3, t);
+    return Above512(Max(m4, m0), Max(m5, m1), Max(m6, m2), Max(m7, m3), t);
 }
 
 BW_TARGET_AVX512 BW_REALIGN int AccumulatePairAboveAVX512(const float* in0, const float* in1, float* out0,
@@ -755,49 +972,88 @@ BW_TARGET_AVX512 BW_REALIGN int AccumulatePairAboveAVX512(const float* in0, cons
 {
     const __m512 t = _mm512_set1_ps(threshold);
     __m512 m0 = t, m1 = t, m2 = t, m3 = t;
-    int32_t i = HeadFrames(out0, frames);
-    if (i > 0) {
-        const __mmask16 k = TailMask(i);
-        const __m512 a = _mm512_add_ps(_mm512_maskz_loadu_ps(k, out0), _mm512_maskz_loadu_ps(k, in0));
-        const __m512 b = _mm512_add_ps(_mm512_maskz_loadu_ps(k, out1), _mm512_maskz_loadu_ps(k, in1));
-        _mm512_mask_storeu_ps(out0, k, a);
-        _mm512_mask_storeu_ps(out1, k, b);
-        m0 = MaskedMax(k, a, m0);
-        m2 = MaskedMax(k, b, m2);
+    __m512 m4 = t, m5 = t, m6 = t, m7 = t;  // see ReplacePairAboveAVX512
+    __m512 v;
+    // Walking pointers: with an index over eight streams the function ran
+    // out of the registers a call may clobber and saved three of its
+    // caller's.
+    const int32_t head = HeadFrames(out0, frames);
+    if (head > 0) {
+        const __mmask16 k = TailMask(head);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k, out0), _mm512_maskz_loadu_ps(k, in0));
+        _mm512_mask_storeu_ps(out0, k, v);
+        m0 = MaskedMax(k, v, m0);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k, out1), _mm512_maskz_loadu_ps(k, in1));
+        _mm512_mask_storeu_ps(out1, k, v);
+        m2 = MaskedMax(k, v, m2);
+        in0 += head;
+        in1 += head;
+        out0 += head;
+        out1 += head;
+        frames -= head;
     }
-    for (; i + 32 <= frames; i += 32) {
-        const __m512 a0 = _mm512_add_ps(_mm512_loadu_ps(out0 + i), _mm512_loadu_ps(in0 + i));
-        const __m512 a1 = _mm512_add_ps(_mm512_loadu_ps(out0 + i + 16), _mm512_loadu_ps(in0 + i + 16));
-        const __m512 b0 = _mm512_add_ps(_mm512_loadu_ps(out1 + i), _mm512_loadu_ps(in1 + i));
-        const __m512 b1 = _mm512_add_ps(_mm512_loadu_ps(out1 + i + 16), _mm512_loadu_ps(in1 + i + 16));
-        _mm512_storeu_ps(out0 + i, a0);
-        _mm512_storeu_ps(out0 + i + 16, a1);
-        _mm512_storeu_ps(out1 + i, b0);
-        _mm512_storeu_ps(out1 + i + 16, b1);
-        m0 = Max(a0, m0);
-        m1 = Max(a1, m1);
-        m2 = Max(b0, m2);
-        m3 = Max(b1, m3);
+    for (const float* const end = in0 + (frames & ~63); in0 != end; in0 += 64, in1 += 64, out0 += 64, out1 += 64) {
+        v = _mm512_add_ps(_mm512_loadu_ps(out0), _mm512_loadu_ps(in0));
+        _mm512_storeu_ps(out0, v);
+        m0 = Max(v, m0);
+        v = _mm512_add_ps(_mm512_loadu_ps(out0 + 16), _mm512_loadu_ps(in0 + 16));
+        _mm512_storeu_ps(out0 + 16, v);
+        m1 = Max(v, m1);
+        v = _mm512_add_ps(_mm512_loadu_ps(out0 + 32), _mm512_loadu_ps(in0 + 32));
+        _mm512_storeu_ps(out0 + 32, v);
+        m4 = Max(v, m4);
+        v = _mm512_add_ps(_mm512_loadu_ps(out0 + 48), _mm512_loadu_ps(in0 + 48));
+        _mm512_storeu_ps(out0 + 48, v);
+        m5 = Max(v, m5);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1), _mm512_loadu_ps(in1));
+        _mm512_storeu_ps(out1, v);
+        m2 = Max(v, m2);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1 + 16), _mm512_loadu_ps(in1 + 16));
+        _mm512_storeu_ps(out1 + 16, v);
+        m3 = Max(v, m3);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1 + 32), _mm512_loadu_ps(in1 + 32));
+        _mm512_storeu_ps(out1 + 32, v);
+        m6 = Max(v, m6);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1 + 48), _mm512_loadu_ps(in1 + 48));
+        _mm512_storeu_ps(out1 + 48, v);
+        m7 = Max(v, m7);
     }
-    if (i < frames) {
-        const uint32_t lanes = TailLanes(frames - i);
+    if (frames & 32) {
+        v = _mm512_add_ps(_mm512_loadu_ps(out0), _mm512_loadu_ps(in0));
+        _mm512_storeu_ps(out0, v);
+        m4 = Max(v, m4);
+        v = _mm512_add_ps(_mm512_loadu_ps(out0 + 16), _mm512_loadu_ps(in0 + 16));
+        _mm512_storeu_ps(out0 + 16, v);
+        m5 = Max(v, m5);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1), _mm512_loadu_ps(in1));
+        _mm512_storeu_ps(out1, v);
+        m6 = Max(v, m6);
+        v = _mm512_add_ps(_mm512_loadu_ps(out1 + 16), _mm512_loadu_ps(in1 + 16));
+        _mm512_storeu_ps(out1 + 16, v);
+        m7 = Max(v, m7);
+        in0 += 32;
+        in1 += 32;
+        out0 += 32;
+        out1 += 32;
+    }
+    if (frames & 31) {
+        // Up to 31 frames, two masked vectors per channel (see TailLanes).
+        const uint32_t lanes = TailLanes(frames & 31);
         const __mmask16 k0 = static_cast<__mmask16>(lanes), k1 = static_cast<__mmask16>(lanes >> 16);
-        const __m512 a0 = _mm512_add_ps(_mm512_maskz_loadu_ps(k0, out0 + i), _mm512_maskz_loadu_ps(k0, in0 + i));
-        const __m512 a1 =
-            _mm512_add_ps(_mm512_maskz_loadu_ps(k1, out0 + i + 16), _mm512_maskz_loadu_ps(k1, in0 + i + 16));
-        const __m512 b0 = _mm512_add_ps(_mm512_maskz_loadu_ps(k0, out1 + i), _mm512_maskz_loadu_ps(k0, in1 + i));
-        const __m512 b1 =
-            _mm512_add_ps(_mm512_maskz_loadu_ps(k1, out1 + i + 16), _mm512_maskz_loadu_ps(k1, in1 + i + 16));
-        _mm512_mask_storeu_ps(out0 + i, k0, a0);
-        _mm512_mask_storeu_ps(out0 + i + 16, k1, a1);
-        _mm512_mask_storeu_ps(out1 + i, k0, b0);
-        _mm512_mask_storeu_ps(out1 + i + 16, k1, b1);
-        m0 = MaskedMax(k0, a0, m0);
-        m1 = MaskedMax(k1, a1, m1);
-        m2 = MaskedMax(k0, b0, m2);
-        m3 = MaskedMax(k1, b1, m3);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k0, out0), _mm512_maskz_loadu_ps(k0, in0));
+        _mm512_mask_storeu_ps(out0, k0, v);
+        m0 = MaskedMax(k0, v, m0);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k1, out0 + 16), _mm512_maskz_loadu_ps(k1, in0 + 16));
+        _mm512_mask_storeu_ps(out0 + 16, k1, v);
+        m1 = MaskedMax(k1, v, m1);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k0, out1), _mm512_maskz_loadu_ps(k0, in1));
+        _mm512_mask_storeu_ps(out1, k0, v);
+        m2 = MaskedMax(k0, v, m2);
+        v = _mm512_add_ps(_mm512_maskz_loadu_ps(k1, out1 + 16), _mm512_maskz_loadu_ps(k1, in1 + 16));
+        _mm512_mask_storeu_ps(out1 + 16, k1, v);
+        m3 = MaskedMax(k1, v, m3);
     }
-    return Above512(m0, m1, m2, m3, t);
+    return Above512(Max(m4, m0), Max(m5, m1), Max(m6, m2), Max(m7, m3), t);
 }
 
 BW_TARGET_AVX512 BW_REALIGN int ScanPairAboveAVX512(const float* in0, const float* in1, int32_t frames,
@@ -805,19 +1061,35 @@ BW_TARGET_AVX512 BW_REALIGN int ScanPairAboveAVX512(const float* in0, const floa
 {
     const __m512 t = _mm512_set1_ps(threshold);
     __m512 m0 = t, m1 = t, m2 = t, m3 = t;
+    __m512 m4 = t, m5 = t, m6 = t, m7 = t;  // see ReplacePairAboveAVX512
     int32_t i = 0;
-    for (; i + 32 <= frames; i += 32) {
+    for (; i + 64 <= frames; i += 64) {
         m0 = Max(_mm512_loadu_ps(in0 + i), m0);
         m1 = Max(_mm512_loadu_ps(in0 + i + 16), m1);
         m2 = Max(_mm512_loadu_ps(in1 + i), m2);
         m3 = Max(_mm512_loadu_ps(in1 + i + 16), m3);
+        m4 = Max(_mm512_loadu_ps(in0 + i + 32), m4);
+        m5 = Max(_mm512_loadu_ps(in0 + i + 48), m5);
+        m6 = Max(_mm512_loadu_ps(in1 + i + 32), m6);
+        m7 = Max(_mm512_loadu_ps(in1 + i + 48), m7);
     }
-    for (; i < frames; i += 16) {
-        const __mmask16 k = TailMask(frames - i < 16 ? frames - i : 16);
-        m0 = MaskedMax(k, _mm512_maskz_loadu_ps(k, in0 + i), m0);
-        m2 = MaskedMax(k, _mm512_maskz_loadu_ps(k, in1 + i), m2);
+    if (i + 32 <= frames) {
+        m4 = Max(_mm512_loadu_ps(in0 + i), m4);
+        m5 = Max(_mm512_loadu_ps(in0 + i + 16), m5);
+        m6 = Max(_mm512_loadu_ps(in1 + i), m6);
+        m7 = Max(_mm512_loadu_ps(in1 + i + 16), m7);
+        i += 32;
     }
-    return Above512(m0, m1, m2, m3, t);
+    if (i < frames) {
+        // Up to 31 frames, two masked vectors per channel (see TailLanes).
+        const uint32_t lanes = TailLanes(frames - i);
+        const __mmask16 k0 = static_cast<__mmask16>(lanes), k1 = static_cast<__mmask16>(lanes >> 16);
+        m0 = MaskedMax(k0, _mm512_maskz_loadu_ps(k0, in0 + i), m0);
+        m1 = MaskedMax(k1, _mm512_maskz_loadu_ps(k1, in0 + i + 16), m1);
+        m2 = MaskedMax(k0, _mm512_maskz_loadu_ps(k0, in1 + i), m2);
+        m3 = MaskedMax(k1, _mm512_maskz_loadu_ps(k1, in1 + i + 16), m3);
+    }
+    return Above512(Max(m4, m0), Max(m5, m1), Max(m6, m2), Max(m7, m3), t);
 }
 
 // The plain pair: one channel after the other.
