@@ -175,49 +175,53 @@ int Child(const char* pluginPath, const char* kernel, int runs, int process)
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
         const char* editor = open ? (display ? "open" : "open-headless") : "closed";
-        for (size_t f = 0; f < sizeof FrameCounts / sizeof FrameCounts[0]; ++f) {
-            const int frames = FrameCounts[f];
-            const int count = frames >= 4096 ? 500 : 2000;
+        // Every case once per round, round after round: a busy spell of the
+        // machine then costs each case a few of its runs, not all of them.
+        struct Case {
+            int frames, inPlace, layout;
+            Best copy, block;
+        };
+        std::vector<Case> cases;
+        for (size_t f = 0; f < sizeof FrameCounts / sizeof FrameCounts[0]; ++f)
             for (int inPlace = 0; inPlace < 2; ++inPlace)
-                for (int l = 0; l < LayoutCount; ++l) {
-                    Channels& c = *sets[f * LayoutCount + l];
-                    float* in[2] = {c.ch[0], c.ch[1]};
-                    float* out[2] = {c.ch[2], c.ch[3]};
-                    float** to = inPlace ? in : out;
-                    const size_t bytes = frames * sizeof(float);
-                    Best copy, block;
-                    // Interleaved, so that a busy moment of the machine falls
-                    // on both alike.
-                    for (int r = 0; r < runs; ++r) {
-                        Measure(copy, count, [&] {
-                            memcpy(out[0], in[0], bytes);
-                            memcpy(out[1], in[1], bytes);
-                            Clobber();
-                        });
-                        Measure(block, count, [&] {
-                            effect->processReplacing(effect, in, to, frames);
-                            Clobber();
-                        });
-                    }
-                    printf("R %s %d %d %s %s %s %.3f %.3f %.3f %.3f\n", kernel, process, frames, editor,
-                           inPlace ? "in" : "out", LayoutNames[l], copy.cpu, copy.wall, block.cpu, block.wall);
-                }
-        }
-        Channels& c = *sets[2 * LayoutCount + Mallocs];  // 64 frames
-        float* in[2] = {c.ch[0], c.ch[1]};
-        float* out[2] = {c.ch[2], c.ch[3]};
+                for (int l = 0; l < LayoutCount; ++l) cases.push_back({static_cast<int>(f), inPlace, l, {}, {}});
+        Channels& c64 = *sets[2 * LayoutCount + Mallocs];
+        float* in64[2] = {c64.ch[0], c64.ch[1]};
+        float* out64[2] = {c64.ch[2], c64.ch[3]};
         Best empty, midi;
         for (int r = 0; r < runs; ++r) {
+            for (Case& k : cases) {
+                const int frames = FrameCounts[k.frames];
+                const int count = frames >= 4096 ? 500 : 2000;
+                Channels& c = *sets[k.frames * LayoutCount + k.layout];
+                float* in[2] = {c.ch[0], c.ch[1]};
+                float* out[2] = {c.ch[2], c.ch[3]};
+                float** to = k.inPlace ? in : out;
+                const size_t bytes = frames * sizeof(float);
+                Measure(k.copy, count, [&] {
+                    memcpy(out[0], in[0], bytes);
+                    memcpy(out[1], in[1], bytes);
+                    Clobber();
+                });
+                Measure(k.block, count, [&] {
+                    effect->processReplacing(effect, in, to, frames);
+                    Clobber();
+                });
+            }
             Measure(empty, 2000, [&] {
-                effect->processReplacing(effect, in, out, 0);
+                effect->processReplacing(effect, in64, out64, 0);
                 Clobber();
             });
             Measure(midi, 200, [&] {
                 effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f);
-                effect->processReplacing(effect, in, out, 64);
+                effect->processReplacing(effect, in64, out64, 64);
                 Clobber();
             });
         }
+        for (const Case& k : cases)
+            printf("R %s %d %d %s %s %s %.3f %.3f %.3f %.3f\n", kernel, process, FrameCounts[k.frames], editor,
+                   k.inPlace ? "in" : "out", LayoutNames[k.layout], k.copy.cpu, k.copy.wall, k.block.cpu,
+                   k.block.wall);
         printf("E %s %d %s %.3f %.3f %.3f %.3f\n", kernel, process, editor, empty.cpu, empty.wall, midi.cpu,
                midi.wall);
         fflush(stdout);
