@@ -790,10 +790,14 @@ BW_TARGET_AVX512 inline __mmask16 TailMask(int32_t left)
 BW_TARGET_AVX512 inline __m512 Max(__m512 v, __m512 m) { return _mm512_maskz_max_ps(0xFFFF, v, m); }
 BW_TARGET_AVX512 inline __m512 MaskedMax(__mmask16 k, __m512 v, __m512 m) { return _mm512_mask_max_ps(m, k, v, m); }
 
+// Each maximum compared on its own and the answers joined: a tree of
+// maxima first put three maxima of four cycles each between the last load
+// and the answer.
 BW_TARGET_AVX512 inline int Above512(__m512 m0, __m512 m1, __m512 m2, __m512 m3, __m512 t)
 {
-    const __m512 m = Max(Max(m0, m1), Max(m2, m3));
-    return _mm512_cmp_ps_mask(m, t, _CMP_GT_OQ) != 0;
+    const __mmask16 a = _mm512_cmp_ps_mask(m0, t, _CMP_GT_OQ), b = _mm512_cmp_ps_mask(m1, t, _CMP_GT_OQ);
+    const __mmask16 c = _mm512_cmp_ps_mask(m2, t, _CMP_GT_OQ), d = _mm512_cmp_ps_mask(m3, t, _CMP_GT_OQ);
+    return static_cast<uint16_t>(a | b | c | d) != 0;
 }
 
 // The lanes of the last one or two vectors of a pair loop: `left` is 1 to 31.
