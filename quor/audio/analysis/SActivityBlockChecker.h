@@ -68,37 +68,45 @@ public:
     // Both return the block's result; they use `channels` input and output
     // pointers, none of them null when frames > 0. A channel whose output is
     // its input (hosts often process in place) is only scanned, not copied.
+    //
+    // Everything the block needs from memory is read before the first loop:
+    // a read after it may wait for the loop's last stores (one whose address
+    // matches theirs in its low 12 bits waits until they reach the cache).
     int32_t Replace(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
+        const int32_t n = block.frames, channels = block.channels;
+        const int32_t quiet = block.startResult, active = block.activeValue;
+        const float t = block.threshold;
         int any = 0;
-        if (block.frames > 0) {
-            const int32_t n = block.frames;
-            const float t = block.threshold;
+        if (n > 0) {
             int32_t c = 0;
-            for (; c + 2 <= block.channels; c += 2) {
+            for (; c + 2 <= channels; c += 2) {
                 if (inputs[c] == outputs[c] && inputs[c + 1] == outputs[c + 1])
                     any |= kernels.scanPair(inputs[c], inputs[c + 1], n, t);
                 else
                     any |= kernels.replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
             }
-            for (; c < block.channels; ++c)
+            for (; c < channels; ++c)
                 any |= inputs[c] == outputs[c] ? kernels.scan(inputs[c], n, t)
                                                : kernels.replace(inputs[c], outputs[c], n, t);
         }
-        return Result(any, block);
+        result = any ? active : quiet;
+        return result;
     }
     int32_t Accumulate(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
+        const int32_t n = block.frames, channels = block.channels;
+        const int32_t quiet = block.startResult, active = block.activeValue;
+        const float t = block.threshold;
         int any = 0;
-        if (block.frames > 0) {
-            const int32_t n = block.frames;
-            const float t = block.threshold;
+        if (n > 0) {
             int32_t c = 0;
-            for (; c + 2 <= block.channels; c += 2)
+            for (; c + 2 <= channels; c += 2)
                 any |= kernels.accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
-            for (; c < block.channels; ++c) any |= kernels.accumulate(inputs[c], outputs[c], n, t);
+            for (; c < channels; ++c) any |= kernels.accumulate(inputs[c], outputs[c], n, t);
         }
-        return Result(any, block);
+        result = any ? active : quiet;
+        return result;
     }
 
     // Calls the installed callback with the block's result.
@@ -110,12 +118,6 @@ public:
     int32_t result = 0;
 
 private:
-    int32_t Result(int any, const SActivityBlock<float>& block)
-    {
-        result = any ? block.activeValue : block.startResult;
-        return result;
-    }
-
     SActivityCallback* slot = nullptr;
     void* argument = nullptr;
     Variant variant = Variant::Plain;
