@@ -78,7 +78,14 @@ public:
         const int32_t quiet = block.startResult, active = block.activeValue;
         const float t = block.threshold;
         int any = 0;
-        if (n > 0) {
+        if (n > 0 && channels == 2) {
+            // The engine's case, with no loop around the call: a loop kept
+            // more values than there are registers a call leaves alone, and
+            // read them back from the stack after it.
+            any = inputs[0] == outputs[0] && inputs[1] == outputs[1]
+                      ? kernels.scanPair(inputs[0], inputs[1], n, t)
+                      : kernels.replacePair(inputs[0], inputs[1], outputs[0], outputs[1], n, t);
+        } else if (n > 0) {
             int32_t c = 0;
             for (; c + 2 <= channels; c += 2) {
                 if (inputs[c] == outputs[c] && inputs[c + 1] == outputs[c + 1])
@@ -99,7 +106,9 @@ public:
         const int32_t quiet = block.startResult, active = block.activeValue;
         const float t = block.threshold;
         int any = 0;
-        if (n > 0) {
+        if (n > 0 && channels == 2) {
+            any = kernels.accumulatePair(inputs[0], inputs[1], outputs[0], outputs[1], n, t);
+        } else if (n > 0) {
             int32_t c = 0;
             for (; c + 2 <= channels; c += 2)
                 any |= kernels.accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
