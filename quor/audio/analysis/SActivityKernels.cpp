@@ -1081,36 +1081,39 @@ BW_TARGET_AVX512 BW_REALIGN int AccumulatePairAboveAVX512(const float* in0, cons
 BW_TARGET_AVX512 BW_REALIGN int ScanPairAboveAVX512(const float* in0, const float* in1, int32_t frames,
                                                     float threshold)
 {
+    if (frames < 16) return ScanPairAboveAVX(in0, in1, frames, threshold);  // see ReplacePairAboveAVX512
     const __m512 t = _mm512_set1_ps(threshold);
-    __m512 m0 = t, m1 = t, m2 = t, m3 = t;
-    __m512 m4 = t, m5 = t, m6 = t, m7 = t;  // see ReplacePairAboveAVX512
-    int32_t i = 0;
-    for (; i + 64 <= frames; i += 64) {
-        m0 = Max(_mm512_loadu_ps(in0 + i), m0);
-        m1 = Max(_mm512_loadu_ps(in0 + i + 16), m1);
-        m2 = Max(_mm512_loadu_ps(in1 + i), m2);
-        m3 = Max(_mm512_loadu_ps(in1 + i + 16), m3);
-        m4 = Max(_mm512_loadu_ps(in0 + i + 32), m4);
-        m5 = Max(_mm512_loadu_ps(in0 + i + 48), m5);
-        m6 = Max(_mm512_loadu_ps(in1 + i + 32), m6);
-        m7 = Max(_mm512_loadu_ps(in1 + i + 48), m7);
+    // The shape of ReplacePairAboveAVX512 without the stores: each channel's
+    // loads aligned on their own. A vector loaded across two cache lines
+    // costs two loads; with channels from malloc every one did, and an
+    // in-place 512-frame block took 35 ns instead of 22.
+    __m512 m0 = Max(_mm512_loadu_ps(in0), t), m1 = t, m2 = Max(_mm512_loadu_ps(in1), t), m3 = t;
+    __m512 m4 = t, m5 = t, m6 = t, m7 = t;
+    int32_t left0 = frames, left1 = frames;
+    if (frames >= 256) {
+        const int32_t head0 = HeadFrames(in0, frames), head1 = HeadFrames(in1, frames);
+        in0 += head0;
+        left0 -= head0;
+        in1 += head1;
+        left1 -= head1;
     }
-    if (i + 32 <= frames) {
-        m4 = Max(_mm512_loadu_ps(in0 + i), m4);
-        m5 = Max(_mm512_loadu_ps(in0 + i + 16), m5);
-        m6 = Max(_mm512_loadu_ps(in1 + i), m6);
-        m7 = Max(_mm512_loadu_ps(in1 + i + 16), m7);
-        i += 32;
+    const int32_t whole = (left0 < left1 ? left0 : left1) & ~63;
+    left0 -= whole;
+    left1 -= whole;
+    for (const float* const end = in0 + whole; in0 != end; in0 += 64, in1 += 64) {
+        m0 = Max(_mm512_loadu_ps(in0), m0);
+        m1 = Max(_mm512_loadu_ps(in0 + 16), m1);
+        m4 = Max(_mm512_loadu_ps(in0 + 32), m4);
+        m5 = Max(_mm512_loadu_ps(in0 + 48), m5);
+        m2 = Max(_mm512_loadu_ps(in1), m2);
+        m3 = Max(_mm512_loadu_ps(in1 + 16), m3);
+        m6 = Max(_mm512_loadu_ps(in1 + 32), m6);
+        m7 = Max(_mm512_loadu_ps(in1 + 48), m7);
     }
-    if (i < frames) {
-        // Up to 31 frames, two masked vectors per channel (see TailLanes).
-        const uint32_t lanes = TailLanes(frames - i);
-        const __mmask16 k0 = static_cast<__mmask16>(lanes), k1 = static_cast<__mmask16>(lanes >> 16);
-        m0 = MaskedMax(k0, _mm512_maskz_loadu_ps(k0, in0 + i), m0);
-        m1 = MaskedMax(k1, _mm512_maskz_loadu_ps(k1, in0 + i + 16), m1);
-        m2 = MaskedMax(k0, _mm512_maskz_loadu_ps(k0, in1 + i), m2);
-        m3 = MaskedMax(k1, _mm512_maskz_loadu_ps(k1, in1 + i + 16), m3);
-    }
+    for (; left0 >= 16; left0 -= 16, in0 += 16) m4 = Max(_mm512_loadu_ps(in0), m4);
+    for (; left1 >= 16; left1 -= 16, in1 += 16) m6 = Max(_mm512_loadu_ps(in1), m6);
+    if (left0 > 0) m5 = Max(_mm512_loadu_ps(in0 + left0 - 16), m5);
+    if (left1 > 0) m7 = Max(_mm512_loadu_ps(in1 + left1 - 16), m7);
     return Above512(Max(m4, m0), Max(m5, m1), Max(m6, m2), Max(m7, m3), t);
 }
 
