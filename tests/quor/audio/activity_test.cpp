@@ -317,3 +317,32 @@ TEST(ActivityKernels, AForcedVariantIsTakenWhenItRunsAndOtherwiseRefusedOnce)
     EXPECT_EQ(SActivityBlockChecker<float>().CurrentVariant(), ChosenActivityVariant());
     EXPECT_TRUE(ProcessorActivityVariants() & 1u) << "the plain loops run everywhere";
 }
+
+TEST(ActivityKernels, ChannelsAlignedApartFindTheLoudSampleWhereverItIs)
+{
+    // The widest loops align each channel on its own and end each with a
+    // rest of its own: one loud sample in the frames each part takes, with
+    // the channels at different offsets from a cache line.
+    const float t = 0.01f;
+    for (const Variants& v : Available())
+        for (int frames : {16, 17, 63, 64, 65, 255, 256, 300, 511, 512, 700})
+            for (int offset0 : {0, 3, 12})
+                for (int offset1 : {0, 5, 15})
+                    for (int loud : {0, 1, 11, frames / 2, frames - 17, frames - 16, frames - 2, frames - 1})
+                        for (int channel = 0; channel < 2 && loud >= 0; ++channel) {
+                            std::vector<float> in(2 * (frames + 32), 0.001f), out(2 * (frames + 32), 9.0f);
+                            float* in0 = in.data() + offset0;
+                            float* in1 = in.data() + frames + 16 + offset1;
+                            float* out0 = out.data() + offset1;
+                            float* out1 = out.data() + frames + 16 + offset0;
+                            (channel ? in1 : in0)[loud] = 0.5f;
+                            EXPECT_EQ(v.all->scanPair(in0, in1, frames, t), 1)
+                                << v.name << " " << frames << " at " << loud << " of " << channel;
+                            EXPECT_EQ(v.all->replacePair(in0, in1, out0, out1, frames, t), 1)
+                                << v.name << " " << frames << " at " << loud << " of " << channel;
+                            EXPECT_EQ(memcmp(out0, in0, frames * sizeof(float)), 0) << v.name;
+                            EXPECT_EQ(memcmp(out1, in1, frames * sizeof(float)), 0) << v.name;
+                            (channel ? in1 : in0)[loud] = 0.001f;
+                            EXPECT_EQ(v.all->scanPair(in0, in1, frames, t), 0) << v.name << " " << frames;
+                        }
+}
