@@ -377,7 +377,8 @@ int main(int argc, char** argv)
            "ns per block, CPU / wall; ratio to memcpy of the same channels in the same process. Worst and best\n"
            "are the layouts (and processes) with the highest and lowest CPU ratio.\n\n",
            processes, LayoutCount, runs);
-    printf("| kernel | frames | editor | place | worst: memcpy | block | ratio | layout | best: memcpy | block | ratio |\n");
+    printf("| kernel | frames | editor | place | worst: memcpy | block | ratio | layout | best: memcpy | block "
+           "| ratio |\n");
     printf("|---|---:|---|---|---:|---:|---:|---|---:|---:|---:|\n");
     for (const std::string& kernel : kernels)
         for (int frames : FrameCounts)
