@@ -800,25 +800,25 @@ BW_TARGET_AVX512 inline int Above512(__m512 m0, __m512 m1, __m512 m2, __m512 m3,
     return static_cast<uint16_t>(a | b | c | d) != 0;
 }
 
-// The lanes of the last one or two vectors of a pair loop: `left` is 1 to 31.
-// The pair loops end without a loop of their own: a tail loop needed enough
-// registers that the function saved three of the caller's, and restoring
+// The lanes of the last one or two masked vectors of a pair loop: `left` is
+// 0 to 31. The pair loops save none of the caller's registers: a tail loop
+// once needed enough registers that the function saved three, and restoring
 // them read the stack while the block's last stores were still on their way
-// to the cache. When the stack's place matched one of those stores in its low
-// 12 bits, the read waited for it: a 512-frame block took 81 to 85
+// to the cache. When the stack's place matched one of those stores in its
+// low 12 bits, the read waited for it: a 512-frame block took 81 to 85
 // time-stamp ticks instead of 48 to 52, by where the host's stack lay.
 inline uint32_t TailLanes(int32_t left) { return (1u << left) - 1u; }
 
-// Frames to take one by one (masked) before `out` reaches a 64-byte
-// boundary. A vector stored across two cache lines costs two stores, and
-// hosts that allocate with malloc hand over 16-byte-aligned channels: with
-// such channels the aligned loop took 25.1 ns instead of 28.5 at 512 frames,
-// 293 instead of 357 at 4096. For short blocks the extra masked step costs
-// more than it saves (64 frames: 9.5 ns instead of 4.6).
-inline int32_t HeadFrames(const float* out, int32_t frames)
+// Frames before `p` reaches a 64-byte boundary, where the loop then starts.
+// A vector stored (or loaded) across two cache lines costs two, and hosts
+// that allocate with malloc hand over 16-byte-aligned channels: with such
+// channels the aligned loop took 25.1 ns instead of 28.5 at 512 frames, 293
+// instead of 357 at 4096. For short blocks the extra step costs more than it
+// saves (64 frames: 9.5 ns instead of 4.6), so they start where they are.
+inline int32_t HeadFrames(const float* p, int32_t frames)
 {
     if (frames < 256) return 0;
-    return static_cast<int32_t>(((64 - (reinterpret_cast<uintptr_t>(out) & 63)) & 63) / sizeof(float));
+    return static_cast<int32_t>(((64 - (reinterpret_cast<uintptr_t>(p) & 63)) & 63) / sizeof(float));
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ int ScanAbovePlain(const float* in, int32_t frames, float threshold);
 int ScanAboveSSE2(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX512(const float* in, int32_t frames, float threshold);
-// Two channels at once (SSE2 and AVX; the AVX-512 ones are in the table).
+// Two channels at once in one loop (SSE2 and AVX; the AVX-512 ones are
+// reached through their table).
 int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
                          float threshold);
 int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
