@@ -81,9 +81,11 @@ hosts: deps build
 demo: deps build
 	tools/demo.sh
 
-# The engine's audio cost, then the editor open on an X server (the caller's
-# or a private Xvfb).
+# The shipped plug-in through dlopen for every kernel variant the processor
+# runs, the engine's audio cost linked in, then the editor open on an X
+# server (the caller's or a private Xvfb).
 bench: deps build-x86_64
+	@if [ -x build/x86_64/bench/bw_plugin_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_plugin_bench; fi
 	@if [ -x build/x86_64/bench/bw_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
 	@if [ -x build/x86_64/bench/bw_editor_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_editor_bench; fi
 

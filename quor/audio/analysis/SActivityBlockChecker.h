@@ -29,10 +29,11 @@ class SActivityBlockChecker;
 template <>
 class SActivityBlockChecker<float> {
 public:
-    enum class Variant { Plain, SSE2, AVX, AVX512 };
+    using Variant = SActivityVariant;
 
-    // The widest variant the processor runs.
-    SActivityBlockChecker() { SelectVariant(Best()); }
+    // The variant chosen when the module loaded: the widest the processor
+    // runs, or the one the environment forces (see ChosenActivityVariant).
+    SActivityBlockChecker() { SelectVariant(ChosenActivityVariant()); }
     virtual ~SActivityBlockChecker() = default;
     SActivityBlockChecker(const SActivityBlockChecker&) = delete;
     SActivityBlockChecker& operator=(const SActivityBlockChecker&) = delete;
@@ -49,10 +50,7 @@ public:
     void SelectVariant(Variant v)
     {
         variant = Runs(v) ? v : Best();
-        kernels = variant == Variant::AVX512 ? &ActivityKernelsAVX512
-                  : variant == Variant::AVX  ? &ActivityKernelsAVX
-                  : variant == Variant::SSE2 ? &ActivityKernelsSSE2
-                                             : &ActivityKernelsPlain;
+        kernels = ActivityKernelsOf(variant);
     }
     static bool Runs(Variant v)
     {
@@ -70,37 +68,54 @@ public:
     // Both return the block's result; they use `channels` input and output
     // pointers, none of them null when frames > 0. A channel whose output is
     // its input (hosts often process in place) is only scanned, not copied.
+    //
+    // Everything the block needs from memory is read before the first loop:
+    // a read after it may wait for the loop's last stores (one whose address
+    // matches theirs in its low 12 bits waits until they reach the cache).
     int32_t Replace(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
+        const int32_t n = block.frames, channels = block.channels;
+        const int32_t quiet = block.startResult, active = block.activeValue;
+        const float t = block.threshold;
         int any = 0;
-        if (block.frames > 0) {
-            const int32_t n = block.frames;
-            const float t = block.threshold;
+        if (n > 0 && channels == 2) {
+            // The engine's case, with no loop around the call: a loop kept
+            // more values than there are registers a call leaves alone, and
+            // read them back from the stack after it.
+            any = inputs[0] == outputs[0] && inputs[1] == outputs[1]
+                      ? kernels.scanPair(inputs[0], inputs[1], n, t)
+                      : kernels.replacePair(inputs[0], inputs[1], outputs[0], outputs[1], n, t);
+        } else if (n > 0) {
             int32_t c = 0;
-            for (; c + 2 <= block.channels; c += 2) {
+            for (; c + 2 <= channels; c += 2) {
                 if (inputs[c] == outputs[c] && inputs[c + 1] == outputs[c + 1])
-                    any |= kernels->scanPair(inputs[c], inputs[c + 1], n, t);
+                    any |= kernels.scanPair(inputs[c], inputs[c + 1], n, t);
                 else
-                    any |= kernels->replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
+                    any |= kernels.replacePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
             }
-            for (; c < block.channels; ++c)
-                any |= inputs[c] == outputs[c] ? kernels->scan(inputs[c], n, t)
-                                               : kernels->replace(inputs[c], outputs[c], n, t);
+            for (; c < channels; ++c)
+                any |= inputs[c] == outputs[c] ? kernels.scan(inputs[c], n, t)
+                                               : kernels.replace(inputs[c], outputs[c], n, t);
         }
-        return Result(any, block);
+        result = any ? active : quiet;
+        return result;
     }
     int32_t Accumulate(const float* const* inputs, float* const* outputs, const SActivityBlock<float>& block)
     {
+        const int32_t n = block.frames, channels = block.channels;
+        const int32_t quiet = block.startResult, active = block.activeValue;
+        const float t = block.threshold;
         int any = 0;
-        if (block.frames > 0) {
+        if (n > 0 && channels == 2) {
+            any = kernels.accumulatePair(inputs[0], inputs[1], outputs[0], outputs[1], n, t);
+        } else if (n > 0) {
             int32_t c = 0;
-            for (; c + 2 <= block.channels; c += 2)
-                any |= kernels->accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], block.frames,
-                                               block.threshold);
-            for (; c < block.channels; ++c)
-                any |= kernels->accumulate(inputs[c], outputs[c], block.frames, block.threshold);
+            for (; c + 2 <= channels; c += 2)
+                any |= kernels.accumulatePair(inputs[c], inputs[c + 1], outputs[c], outputs[c + 1], n, t);
+            for (; c < channels; ++c) any |= kernels.accumulate(inputs[c], outputs[c], n, t);
         }
-        return Result(any, block);
+        result = any ? active : quiet;
+        return result;
     }
 
     // Calls the installed callback with the block's result.
@@ -112,16 +127,11 @@ public:
     int32_t result = 0;
 
 private:
-    int32_t Result(int any, const SActivityBlock<float>& block)
-    {
-        result = any ? block.activeValue : block.startResult;
-        return result;
-    }
-
     SActivityCallback* slot = nullptr;
     void* argument = nullptr;
     Variant variant = Variant::Plain;
-    const SActivityKernels* kernels = &ActivityKernelsPlain;
+    // A copy: a block calls through one pointer, not through two.
+    SActivityKernels kernels = ActivityKernelsPlain;
 };
 
 }  // namespace analysis

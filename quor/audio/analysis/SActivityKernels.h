@@ -9,6 +9,7 @@
 // the signed sample, so only positive excursions count and a sample equal to
 // the threshold does not. NaN samples never count.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quor {
@@ -31,6 +32,18 @@ int ScanAbovePlain(const float* in, int32_t frames, float threshold);
 int ScanAboveSSE2(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX512(const float* in, int32_t frames, float threshold);
+// Two channels at once in one loop (SSE2 and AVX; the AVX-512 ones are
+// reached through their table).
+int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                         float threshold);
+int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                            float threshold);
+int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold);
+int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                        float threshold);
+int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                           float threshold);
+int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold);
 
 // Two channels at once, the same as one channel after the other.
 typedef int (*SActivityKernel)(const float* in, float* out, int32_t frames, float threshold);
@@ -53,11 +66,30 @@ extern const SActivityKernels ActivityKernelsSSE2;
 extern const SActivityKernels ActivityKernelsAVX;
 extern const SActivityKernels ActivityKernelsAVX512;
 
+enum class SActivityVariant { Plain, SSE2, AVX, AVX512 };
+const SActivityKernels& ActivityKernelsOf(SActivityVariant variant);
+const char* ActivityVariantName(SActivityVariant variant);  // "plain", "sse2", "avx", "avx512"
+
 // Whether the processor (and, for AVX and AVX-512, the kernel) runs these
 // variants.
 bool ProcessorHasSSE2();
 bool ProcessorHasAVX();
 bool ProcessorHasAVX512();
+// The same as a set: bit (1 << variant) for each variant that runs.
+unsigned ProcessorActivityVariants();
+
+// The variant a process uses: the widest of `runs` (a set as above), unless
+// `request` names another one. A request the processor cannot honour, or
+// one that names no variant, falls back to the widest and fills `warning`
+// with the line to tell the user; otherwise `warning` is left empty. A null
+// or empty request is no request.
+SActivityVariant ChooseActivityVariant(const char* request, unsigned runs, char* warning, size_t warningSize);
+
+// The environment variable that forces a variant, for benchmarks and tests.
+constexpr const char* ActivityVariantVariable = "BLINKWATCHER_KERNEL";
+// The choice made once, when the module was loaded, from that variable; a
+// warning went to standard error then.
+SActivityVariant ChosenActivityVariant();
 
 }  // namespace analysis
 }  // namespace audio

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "quor/audio/analysis/SActivityBlockChecker.h"
@@ -273,4 +274,75 @@ TEST(ActivityBlockChecker, ReportsEachBlockThroughTheSlot)
     EXPECT_EQ(reported, -5) << "an empty slot calls nothing";
     checker.SelectVariant(SActivityBlockChecker<float>::Variant::Plain);
     EXPECT_EQ(checker.CurrentVariant(), SActivityBlockChecker<float>::Variant::Plain);
+}
+
+TEST(ActivityKernels, AForcedVariantIsTakenWhenItRunsAndOtherwiseRefusedOnce)
+{
+    const unsigned all = 15, sse2Only = 3, plainOnly = 1;
+    struct Case {
+        const char* request;
+        unsigned runs;
+        SActivityVariant chosen;
+        const char* warning;  // a part of it, or "" for none
+    } cases[] = {
+        {nullptr, all, SActivityVariant::AVX512, ""},
+        {"", sse2Only, SActivityVariant::SSE2, ""},
+        {nullptr, plainOnly, SActivityVariant::Plain, ""},
+        {"plain", all, SActivityVariant::Plain, ""},
+        {"sse2", all, SActivityVariant::SSE2, ""},
+        {"avx", all, SActivityVariant::AVX, ""},
+        {"avx512", all, SActivityVariant::AVX512, ""},
+        {"avx512", sse2Only, SActivityVariant::SSE2,
+         "Blinkwatcher: BLINKWATCHER_KERNEL=avx512: this processor cannot run it; using sse2 instead."},
+        {"avx", 1 | 2 | 8, SActivityVariant::AVX512, "BLINKWATCHER_KERNEL=avx: this processor cannot run it"},
+        {"sse2", plainOnly, SActivityVariant::Plain, "using plain instead"},
+        {"AVX", all, SActivityVariant::AVX512, "BLINKWATCHER_KERNEL=AVX is none of plain, sse2, avx, avx512"},
+        {"avx2", sse2Only, SActivityVariant::SSE2, "avx2 is none of"},
+    };
+    for (const Case& c : cases) {
+        char warning[160] = "untouched";
+        EXPECT_EQ(ChooseActivityVariant(c.request, c.runs, warning, sizeof warning), c.chosen)
+            << (c.request ? c.request : "(none)") << " on " << c.runs;
+        if (!*c.warning)
+            EXPECT_STREQ(warning, "") << (c.request ? c.request : "(none)");
+        else
+            EXPECT_NE(std::string(warning).find(c.warning), std::string::npos) << warning;
+    }
+    // A long request is cut in the line, never past its buffer.
+    const std::string longName(300, 'x');
+    char small[40];
+    EXPECT_EQ(ChooseActivityVariant(longName.c_str(), all, small, sizeof small), SActivityVariant::AVX512);
+    EXPECT_EQ(strlen(small), sizeof small - 1);
+    // The engine's detector starts with the choice made at load.
+    EXPECT_EQ(SActivityBlockChecker<float>().CurrentVariant(), ChosenActivityVariant());
+    EXPECT_TRUE(ProcessorActivityVariants() & 1u) << "the plain loops run everywhere";
+}
+
+TEST(ActivityKernels, ChannelsAlignedApartFindTheLoudSampleWhereverItIs)
+{
+    // The widest loops align each channel on its own and end each with a
+    // rest of its own: one loud sample in the frames each part takes, with
+    // the channels at different offsets from a cache line.
+    const float t = 0.01f;
+    for (const Variants& v : Available())
+        for (int frames : {16, 17, 63, 64, 65, 255, 256, 300, 511, 512, 700})
+            for (int offset0 : {0, 3, 12})
+                for (int offset1 : {0, 5, 15})
+                    for (int loud : {0, 1, 11, frames / 2, frames - 17, frames - 16, frames - 2, frames - 1})
+                        for (int channel = 0; channel < 2 && loud >= 0; ++channel) {
+                            std::vector<float> in(2 * (frames + 32), 0.001f), out(2 * (frames + 32), 9.0f);
+                            float* in0 = in.data() + offset0;
+                            float* in1 = in.data() + frames + 16 + offset1;
+                            float* out0 = out.data() + offset1;
+                            float* out1 = out.data() + frames + 16 + offset0;
+                            (channel ? in1 : in0)[loud] = 0.5f;
+                            EXPECT_EQ(v.all->scanPair(in0, in1, frames, t), 1)
+                                << v.name << " " << frames << " at " << loud << " of " << channel;
+                            EXPECT_EQ(v.all->replacePair(in0, in1, out0, out1, frames, t), 1)
+                                << v.name << " " << frames << " at " << loud << " of " << channel;
+                            EXPECT_EQ(memcmp(out0, in0, frames * sizeof(float)), 0) << v.name;
+                            EXPECT_EQ(memcmp(out1, in1, frames * sizeof(float)), 0) << v.name;
+                            (channel ? in1 : in0)[loud] = 0.001f;
+                            EXPECT_EQ(v.all->scanPair(in0, in1, frames, t), 0) << v.name << " " << frames;
+                        }
 }
