@@ -16,13 +16,13 @@ SLv2Plugin* SLv2Plugin::Create(double sampleRate, const void* const* features)
     const LV2_Feature* const* list = reinterpret_cast<const LV2_Feature* const*>(features);
     for (; list && *list; ++list)
         if (strcmp((*list)->URI, LV2_URID__map) == 0) map = static_cast<LV2_URID_Map*>((*list)->data);
-    if (!map || !map->map) return nullptr;
+    if (map && !map->map) map = nullptr;
     return new (std::nothrow) SLv2Plugin(sampleRate, map);
 }
 
 SLv2Plugin::SLv2Plugin(double sampleRate, LV2_URID_Map* map)
-    : midiEventType(map->map(map->handle, LV2_MIDI__MidiEvent)),
-      sequenceType(map->map(map->handle, LV2_ATOM__Sequence)),
+    : midiEventType(map ? map->map(map->handle, LV2_MIDI__MidiEvent) : 0),
+      sequenceType(map ? map->map(map->handle, LV2_ATOM__Sequence) : 0),
       // A rate that is not a positive number (no host sends one) holds for
       // a 48 kHz period.
       holdFrames(static_cast<uint32_t>(
@@ -77,7 +77,8 @@ int32_t SLv2Plugin::Kinds() const
 
 void SLv2Plugin::TakeMidi()
 {
-    if (!midiIn) return;
+    // Without a map no event can be told to be MIDI.
+    if (!midiIn || !midiEventType) return;
     LV2_ATOM_SEQUENCE_FOREACH (midiIn, ev) {
         // Only short messages, as the VST edition passes them: system
         // exclusive and other atoms are neither monitored nor passed on.
@@ -96,7 +97,7 @@ void SLv2Plugin::SendMidi()
     }
     // The host sets the size to the buffer's capacity before each run.
     const uint32_t capacity = midiOut->atom.size;
-    if (capacity < sizeof(LV2_Atom_Sequence_Body)) {
+    if (capacity < sizeof(LV2_Atom_Sequence_Body) || !sequenceType) {
         midiOut->atom.type = 0;
         midiOut->atom.size = 0;
         engine.Drain([](const SLv2MidiEvent&) {});

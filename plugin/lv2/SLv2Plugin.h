@@ -3,7 +3,9 @@
 // ports. Audio passes through (in place when the host connects one buffer to
 // both), MIDI atoms pass through in order with their frames, the settings are
 // control inputs and the two activity answers control outputs that hold a
-// block's activity for ActivityHoldSeconds. Needs only urid:map; no display.
+// block's activity for ActivityHoldSeconds. No display. The URID map is
+// optional: without one (lv2apply gives none) the audio and the activity
+// outputs work and the MIDI ports stay empty.
 
 #include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
@@ -26,7 +28,7 @@ struct SMidiBytes<SLv2MidiEvent> {
 
 class SLv2Plugin {
 public:
-    // Null without urid:map.
+    // Null only when out of memory.
     static SLv2Plugin* Create(double sampleRate, const void* const* features);
 
     void Connect(uint32_t port, void* data);
@@ -54,6 +56,7 @@ private:
     const float* kinds[7] = {};
     float* audioActivity = nullptr;
     float* midiActivity = nullptr;
+    // 0 without a map.
     LV2_URID midiEventType;
     LV2_URID sequenceType;
     uint32_t holdFrames;
