@@ -3,14 +3,16 @@
 # here when missing). Their own plug-in scanners must accept the build(s) they
 # can load, and Ardour's headless Lua session host (Dummy audio backend) must
 # insert the plug-in on a stereo track, run audio through it, save the
-# session, reload it and keep the chunk. One line per host; the exit code is
-# non-zero when any host fails.
+# session, reload it and keep the chunk. The LV2 edition: jalv on JACK's dummy
+# driver runs it between JACK's own test clients, and Ardour inserts it by
+# URI, saves, reloads and keeps its control values. One line per host; the
+# exit code is non-zero when any host fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
 missing=
-for p in ardour qtractor; do dpkg-query -W -f='${Status}\n' $p 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"; done
+for p in ardour qtractor jalv jackd2; do dpkg-query -W -f='${Status}\n' $p 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"; done
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   $sudo apt-get update -q >/dev/null && \
@@ -22,8 +24,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 plugin64=$root/build/x86_64/Blinkwatcher.so
+bundle64=$root/build/x86_64/Blinkwatcher.lv2
+lv2uri=https://quor.audio/lv2/blinkwatcher
 plugin32=$root/build/i386/Blinkwatcher.so
 [ -e "$plugin64" ] || { echo "hosts: $plugin64 is missing (make build)"; exit 1; }
+[ -e "$bundle64/manifest.ttl" ] || { echo "hosts: $bundle64 is missing (make build)"; exit 1; }
+# LV2 hosts find bundles by folder too.
+mkdir -p "$work/lv2" && cp -r "$bundle64" "$work/lv2/"
 # Hosts find LXVST plug-ins by folder; the file keeps its name.
 mkdir -p "$work/lxvst" && cp "$plugin64" "$work/lxvst/Blinkwatcher.so"
 # Ardour's scanner stamps its cache with the plug-in's own time, and its
@@ -51,6 +58,57 @@ if grep -q '^VST|Blinkwatcher|2:2|1:1|' <<<"$line"; then
   echo "Qtractor scanner (qtractor_plugin_scan): pass: x86_64 accepted: $line; $i386note"
 else
   echo "Qtractor scanner (qtractor_plugin_scan): FAIL: x86_64 not accepted"; sed 's/^/    | /' <<<"$scan"; failed=1
+fi
+
+# jalv on a JACK server of its own with the dummy driver: JACK's metronome
+# into the audio inputs for two seconds, JACK's MIDI sequencer into the MIDI
+# input and JACK's MIDI dumper on the MIDI output. jalv prints the activity
+# outputs as they change and on each "monitors" command.
+jackname=bwhosts$$
+# A long client timeout: a busy machine must not get a client thrown out.
+JACK_NO_AUDIO_RESERVATION=1 jackd -n "$jackname" -t 10000 -d dummy -r 48000 -p 512 >"$work/jackd.log" 2>&1 &
+jackpid=$!
+export JACK_DEFAULT_SERVER=$jackname
+if timeout 10 jack_wait -w -s "$jackname" >/dev/null 2>&1; then
+  # Clicks of 240 ms every 250 ms: jalv's console reads the outputs only now
+  # and then, and short clicks would slip between its reads.
+  jack_metro -n bwmetro -b 240 -D 240 >/dev/null 2>&1 &
+  metropid=$!
+  jack_midiseq bwseq 24000 0 60 8000 12000 63 8000 >/dev/null 2>&1 &
+  seqpid=$!
+  (for i in $(seq 20); do sleep 0.25; echo monitors; done) | \
+    LV2_PATH=$work/lv2 timeout 15 jalv -x -n bwjalv -p -c threshold=-40 "$lv2uri" >"$work/jalv.log" 2>&1 &
+  jalvpid=$!
+  timeout 10 jack_midi_dump bwdump >"$work/mididump.log" 2>&1 &
+  dumppid=$!
+  # Every client's ports must be there before they can be connected.
+  for port in bwjalv:midi_out bwmetro:240_bpm bwseq:out bwdump:input; do
+    timeout 10 bash -c "until jack_lsp -s $jackname 2>/dev/null | grep -qx '$port'; do sleep 0.1; done"
+  done
+  for c in "bwmetro:240_bpm bwjalv:in_l" "bwmetro:240_bpm bwjalv:in_r" "bwseq:out bwjalv:midi_in" \
+           "bwjalv:midi_out bwdump:input"; do
+    jack_connect -s "$jackname" $c >/dev/null 2>&1
+  done
+  # Two seconds of clicks, then none: the lamp's output must go dark again.
+  sleep 2
+  jack_disconnect -s "$jackname" bwmetro:240_bpm bwjalv:in_l >/dev/null 2>&1
+  jack_disconnect -s "$jackname" bwmetro:240_bpm bwjalv:in_r >/dev/null 2>&1
+  wait "$jalvpid" 2>/dev/null
+  kill "$metropid" "$seqpid" "$dumppid" 2>/dev/null; wait "$metropid" "$seqpid" "$dumppid" 2>/dev/null
+fi
+kill "$jackpid" 2>/dev/null; wait "$jackpid" 2>/dev/null
+unset JACK_DEFAULT_SERVER
+lit=$(grep -c 'audio_active = 1' "$work/jalv.log" 2>/dev/null)
+dark=$(grep -c 'audio_active = 0' "$work/jalv.log" 2>/dev/null)
+midilit=$(grep -c 'midi_active = 1' "$work/jalv.log" 2>/dev/null)
+notes=$(grep -ciE '(^|[^0-9a-f])90 3c|note ?on' "$work/mididump.log" 2>/dev/null)
+if grep -q 'threshold = -40' "$work/jalv.log" 2>/dev/null && [ "${lit:-0}" -gt 0 ] && [ "${dark:-0}" -gt 0 ] && \
+   [ "${midilit:-0}" -gt 0 ] && [ "${notes:-0}" -gt 0 ]; then
+  echo "jalv on JACK (dummy driver): pass: ran at 48000 Hz in 512-frame blocks with threshold -40 dB; audio_active read 1 $lit times under JACK's metronome and 0 $dark times without it, midi_active 1 $midilit times; $notes note-ons came back out of midi_out"
+else
+  echo "jalv on JACK (dummy driver): FAIL: threshold set: $(grep -c 'threshold = -40' "$work/jalv.log" 2>/dev/null); audio_active 1/0: ${lit:-0}/${dark:-0}; midi_active 1: ${midilit:-0}; note-ons back: ${notes:-0}"
+  sed 's/^/    | /' "$work/jalv.log" "$work/mididump.log" "$work/jackd.log" 2>/dev/null | tail -30
+  failed=1
 fi
 
 # A session with the plug-in on a stereo track: roll, save; then the saved
