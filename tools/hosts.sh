@@ -183,4 +183,68 @@ else
   sed 's/^/    | /' <<<"$created"$'\n'"$reloaded" | grep -v 'buffer of size' | tail -40
   failed=1
 fi
+# The LV2 edition in a session of its own: inserted by URI, three controls
+# changed through Ardour (threshold -30 dB, note on and pitch bend off),
+# rolled, saved, reloaded: the controls must come back and audio still roll.
+lsession=$work/lv2session
+cat >"$work/lv2create.lua" <<LUA
+AudioEngine:set_backend("None (Dummy)", "", "")
+AudioEngine:set_sample_rate(48000)
+AudioEngine:start(false)
+local s = create_session("$lsession", "bw", 48000)
+assert(s, "no session")
+local t = s:new_audio_track(2, 2, nil, 1, "Stereo", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(s, "$lv2uri", ARDOUR.PluginType.LV2, "")
+assert(not p:isnil(), "Ardour did not make the plug-in")
+assert(t:add_processor_by_index(p, 0, nil, true) == 0, "the plug-in was not inserted")
+assert(ARDOUR.LuaAPI.set_processor_param(p, 0, -30))
+assert(ARDOUR.LuaAPI.set_processor_param(p, 1, 0))
+assert(ARDOUR.LuaAPI.set_processor_param(p, 7, 0))
+s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(1000000)
+local ok = p:to_insert():get_stats(0, 0, 0, 0)
+print("BW rolled", s:transport_sample(), ok and "processed" or "not processed")
+s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(200000)
+s:save_state("", false, false, false, false, false)
+close_session()
+LUA
+cat >"$work/lv2reload.lua" <<LUA
+AudioEngine:set_backend("None (Dummy)", "", "")
+AudioEngine:set_sample_rate(48000)
+AudioEngine:start(false)
+local s = load_session("$lsession", "bw")
+assert(s, "the session did not load")
+local found = nil
+for r in s:get_routes():iter() do
+  local proc = r:nth_plugin(0)
+  if not proc:isnil() and proc:display_name() == "Blinkwatcher" then found = proc end
+end
+assert(found, "the reloaded session has no Blinkwatcher")
+local values = {}
+for i = 0, 7 do values[#values + 1] = string.format("%g", ARDOUR.LuaAPI.get_processor_param(found, i, true)) end
+print("BW kept " .. table.concat(values, ","))
+s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(1000000)
+local ok = found:to_insert():get_stats(0, 0, 0, 0)
+print("BW reloaded", s:transport_sample(), ok and "processed" or "not processed")
+s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+ARDOUR.LuaAPI.usleep(200000)
+close_session()
+LUA
+run_lv2_lua() { HOME=$work LV2_PATH=$work/lv2 timeout 300 ardour7-lua "$1" 2>&1; }
+created=$(run_lv2_lua "$work/lv2create.lua")
+reloaded=$(run_lv2_lua "$work/lv2reload.lua")
+rolled=$(grep -o 'BW rolled [0-9]* [a-z ]*' <<<"$created")
+again=$(grep -o 'BW reloaded [0-9]* [a-z ]*' <<<"$reloaded")
+kept=$(sed -n 's/^BW kept //p' <<<"$reloaded")
+stored=$(grep -c '<Port symbol="threshold" value="-30"/>' "$lsession/bw.ardour" 2>/dev/null)
+if grep -q ' processed$' <<<"$rolled" && grep -q ' processed$' <<<"$again" && [ "$kept" = "-30,0,1,1,1,1,1,0" ] && \
+   [ "${stored:-0}" -gt 0 ]; then
+  echo "Ardour 7 session, LV2 (ardour7-lua, Dummy backend): pass: inserted by URI $lv2uri on a stereo track, threshold -30 dB and note on and pitch bend off set as its controls, $(awk '{print $3}' <<<"$rolled") frames rolled, saved (the controls stored as its ports), reloaded with the controls kept ($kept), $(awk '{print $3}' <<<"$again") frames rolled"
+else
+  echo "Ardour 7 session, LV2 (ardour7-lua, Dummy backend): FAIL: ${rolled:-no roll}; ${again:-no reload}; controls after reload: ${kept:-none} (expected -30,0,1,1,1,1,1,0)"
+  sed 's/^/    | /' <<<"$created"$'\n'"$reloaded" | grep -v 'buffer of size' | tail -40
+  failed=1
+fi
 exit $failed
