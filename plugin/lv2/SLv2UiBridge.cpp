@@ -29,7 +29,6 @@ SLv2UiBridge* SLv2UiBridge::Create(unsigned long parent, WriteFunction write, vo
         return nullptr;
     }
     editor->open(reinterpret_cast<void*>(static_cast<uintptr_t>(parent)));
-    ui->open = true;
     if (!editor->Panel()) {
         delete ui;
         return nullptr;
@@ -46,10 +45,8 @@ SLv2UiBridge::SLv2UiBridge(WriteFunction w, void* c, ResizeFunction r, void* rh,
     }
 }
 
-SLv2UiBridge::~SLv2UiBridge()
-{
-    if (open && PluginEditor()) PluginEditor()->close();
-}
+// The editor closes as it is deleted, first thing in SPlugin's destructor.
+SLv2UiBridge::~SLv2UiBridge() = default;
 
 VstIntPtr SLv2UiBridge::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                      float)

@@ -56,7 +56,6 @@ private:
     void* controller;
     ResizeFunction resize;
     void* resizeHandle;
-    bool open = false;
     // The settings in whole dB and as the monitored set, as the host last
     // reported them or the dialogs last confirmed them.
     std::atomic<int32_t> thresholdDb{-50};
