@@ -102,10 +102,11 @@ void SLv2UiBridge::PortEvent(uint32_t port, uint32_t size, uint32_t format, cons
             kinds.fetch_and(~bit, std::memory_order_relaxed);
         Post(static_cast<VstInt32>(port - FirstKind + 1));
     } else if (port == AudioActivity) {
+        audioActive.store(v > 0.5f, std::memory_order_relaxed);
         Post(v > 0.5f ? 9 : 8);
     } else if (port == MidiActivity) {
+        midiActive.store(v > 0.5f, std::memory_order_relaxed);
         Post(v > 0.5f ? 13 : 12);
-        Post(v > 0.5f ? 15 : 14);
     }
 }
 
@@ -146,6 +147,13 @@ void SLv2UiBridge::Pending(uint32_t setting, float value)
 
 int SLv2UiBridge::Idle()
 {
+    // The host reports an output only when it changes, while the VST engine
+    // reports every block: a request lost to the panel's full refresh (both
+    // lamps dark, which clears what is pending) would leave a lamp wrong
+    // until the next change. So the lamps are told the last values again;
+    // a lamp that already shows its value is not repainted.
+    Post(audioActive.load(std::memory_order_relaxed) ? 9 : 8);
+    Post(midiActive.load(std::memory_order_relaxed) ? 13 : 12);
     for (uint32_t i = 0; i < Settings; ++i) {
         if (!pending[i].load(std::memory_order_relaxed) || !pending[i].exchange(false, std::memory_order_acquire))
             continue;

@@ -35,7 +35,8 @@ public:
     unsigned long Widget() const;
     // A control port's new value (format 0: one float).
     void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
-    // Delivers the settings confirmed since the last call; always 0.
+    // Delivers the settings confirmed since the last call and tells the
+    // lamps the activity again; always 0.
     int Idle();
 
     // What the panel reads and writes: the VST edition's parameters.
@@ -60,6 +61,9 @@ private:
     // reported them or the dialogs last confirmed them.
     std::atomic<int32_t> thresholdDb{-50};
     std::atomic<int32_t> kinds{127};
+    // The activity outputs as last reported.
+    std::atomic<bool> audioActive{false};
+    std::atomic<bool> midiActive{false};
     std::atomic<float> pendingValue[Settings];
     std::atomic<bool> pending[Settings];
 };

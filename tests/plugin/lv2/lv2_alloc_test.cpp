@@ -37,6 +37,16 @@ void* Allocate(size_t n)
 
 void* operator new(size_t n) { return Allocate(n); }
 void* operator new[](size_t n) { return Allocate(n); }
+// The plug-in makes its instance with the nothrow form.
+void* operator new(size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return Allocate(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
 void operator delete(void* p) noexcept { free(p); }
 void operator delete[](void* p) noexcept { free(p); }
 void operator delete(void* p, size_t) noexcept { free(p); }

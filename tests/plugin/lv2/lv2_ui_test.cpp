@@ -227,11 +227,16 @@ TEST_F(Lv2Ui, EmbedsInTheParentAtItsSizeAndTheLampsFollowPortEvents)
     ASSERT_TRUE(XGetWindowAttributes(test, Widget(), &a));
     EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(100, 75));
 
-    // The host reports every port once after instantiating.
+    // The host reports every port once after instantiating, audio playing:
+    // the lamp must light although the panel's first full refresh (both
+    // lamps dark) may come after the report, and the host reports a value
+    // only when it changes.
     Port(Threshold, -50.0f);
     for (uint32_t k = 0; k < 7; ++k) Port(NoteOnKind + k, 1.0f);
-    Port(AudioAct, 0.0f);
+    Port(AudioAct, 1.0f);
     Port(MidiAct, 0.0f);
+    EXPECT_TRUE(Until([&] { return Lamp(audioLampX) == green && Lamp(midiLampX) == black; }));
+    Port(AudioAct, 0.0f);
     ASSERT_TRUE(Until([&] { return Lamp(audioLampX) == black && Lamp(midiLampX) == black; }));
     // The logo's letters (orange to red) are drawn.
     auto logoInk = [&] {
