@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/vsthost/VstHost.h"  // before Xlib, whose macros clash with its names
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -143,6 +145,17 @@ protected:
         return p;
     }
     Window Widget() const { return static_cast<Window>(reinterpret_cast<uintptr_t>(widget)); }
+    // Every pixel of a window's 100 x 75 panel.
+    std::vector<unsigned long> Picture(Window w)
+    {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(test, w, 0, 0, 100, 75, AllPlanes, ZPixmap);
+        if (!image) return pixels;
+        for (int y = 0; y < 75; ++y)
+            for (int x = 0; x < 100; ++x) pixels.push_back(XGetPixel(image, x, y));
+        XDestroyImage(image);
+        return pixels;
+    }
     unsigned long Lamp(int x) { return Pixel(Widget(), x, lampY); }
 
     void ClickAt(Window w, int x, int y)
@@ -310,4 +323,55 @@ TEST_F(Lv2Ui, TheDialogsWriteTheControlPortsOnTheHostsThread)
     ui = nullptr;
     XSync(test, False);
     EXPECT_TRUE(bwtest::WaitUntil([&] { return Dialog() == 0; }));
+}
+
+// The same panel as the VST edition's editor, pixel for pixel: both opened
+// side by side in this process, with both lamps dark and then the audio lamp
+// lit (a loud block in the VST edition, the activity output in the LV2 one).
+TEST_F(Lv2Ui, LooksLikeTheVstEditor)
+{
+    vsthost::Host vst;
+    ASSERT_TRUE(vst.Load(BW_VST_PLUGIN));
+    vst.Start(48000.0f, 512);
+    XSetWindowAttributes a = {};
+    a.override_redirect = True;
+    Window vstWindow = XCreateWindow(test, DefaultRootWindow(test), 600, 300, 100, 75, 0, CopyFromParent, InputOutput,
+                                     CopyFromParent, CWOverrideRedirect, &a);
+    XMapRaised(test, vstWindow);
+    XSync(test, False);
+    ASSERT_EQ(vst.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(test),
+                           reinterpret_cast<void*>(static_cast<uintptr_t>(vstWindow))),
+              1);
+    parentFeature.data = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
+    ui = Instantiate();
+    ASSERT_NE(ui, nullptr);
+    Port(AudioAct, 0.0f);
+    Port(MidiAct, 0.0f);
+
+    auto block = [&](float level) {
+        std::vector<float> l(512, level), r(512, level), ol(512), orr(512);
+        float* in[2] = {l.data(), r.data()};
+        float* out[2] = {ol.data(), orr.data()};
+        vst.ProcessReplacing(in, out, 512);
+    };
+    std::vector<unsigned long> lv2Picture, vstPicture;
+    auto same = [&] {
+        lv2Picture = Picture(Widget());
+        vstPicture = Picture(vstWindow);
+        return !lv2Picture.empty() && lv2Picture == vstPicture;
+    };
+    block(0.0f);
+    EXPECT_TRUE(Until([&] { return same() && Lamp(audioLampX) == black; }));
+    Port(AudioAct, 1.0f);
+    EXPECT_TRUE(Until([&] {
+        block(0.5f);
+        return same() && Lamp(audioLampX) == green;
+    }));
+    size_t differ = 0;
+    for (size_t i = 0; i < lv2Picture.size() && i < vstPicture.size(); ++i) differ += lv2Picture[i] != vstPicture[i];
+    EXPECT_EQ(differ, 0u) << "pixels that differ between the editions";
+
+    vst.Dispatch(effEditClose);
+    vst.Close();
+    XDestroyWindow(test, vstWindow);
 }
