@@ -17,7 +17,8 @@ DEB_PACKAGES = g++ g++-multilib cmake make pkg-config ccache python3 file \
   libxtst-dev libxtst-dev:i386 libxfixes-dev libxfixes-dev:i386 libpng-dev libpng-dev:i386 \
   libsndfile1-dev libsndfile1-dev:i386 libportsmf-dev libportsmf-dev:i386 \
   googletest libbenchmark-dev qemu-user xvfb xauth x11-utils x11-apps imagemagick \
-  xfonts-base xfonts-75dpi xfonts-100dpi valgrind clang libclang-rt-14-dev
+  xfonts-base xfonts-75dpi xfonts-100dpi valgrind clang libclang-rt-14-dev \
+  lv2-dev liblilv-dev liblilv-dev:i386 lilv-utils sordi
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
 FUZZ_SECONDS ?= 300
@@ -74,7 +75,8 @@ check: deps build build-asan build-tsan build-fuzz
 fuzz: deps build-fuzz
 	tools/run-fuzz.sh $(FUZZ_SECONDS)
 
-# Real hosts (Ardour 7, Qtractor) load the plug-in; not part of check.
+# Real hosts (Ardour 7, Qtractor; jalv for the LV2 edition) load the
+# plug-in; not part of check.
 hosts: deps build
 	tools/hosts.sh
 
@@ -89,12 +91,20 @@ bench: deps build-x86_64
 	@if [ -x build/x86_64/bench/bw_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_bench; else echo "no benchmarks built yet"; fi
 	@if [ -x build/x86_64/bench/bw_editor_bench ]; then tools/with-xvfb.sh build/x86_64/bench/bw_editor_bench; fi
 
+# The VST plug-in into ~/.lxvst (as root: $(PREFIX)/lib/lxvst), the LV2
+# bundle into ~/.lv2 (as root: $(PREFIX)/lib/lv2). The i386 builds stay in
+# build/i386 for 32-bit systems' hosts.
 install: build
-	@if [ "$$(id -u)" = 0 ]; then dest="$(PREFIX)/lib/lxvst"; else dest="$$HOME/.lxvst"; fi; \
+	@if [ "$$(id -u)" = 0 ]; then dest="$(PREFIX)/lib/lxvst"; lv2="$(PREFIX)/lib/lv2"; \
+	else dest="$$HOME/.lxvst"; lv2="$$HOME/.lv2"; fi; \
 	mkdir -p "$$dest" && \
 	install -m 0755 build/x86_64/Blinkwatcher.so "$$dest/Blinkwatcher.so" && \
 	mkdir -p "$$dest/i386" && install -m 0755 build/i386/Blinkwatcher.so "$$dest/i386/Blinkwatcher.so" && \
-	echo "installed into $$dest (x86_64) and $$dest/i386 (i386)"
+	echo "installed into $$dest (x86_64) and $$dest/i386 (i386)" && \
+	rm -rf "$$lv2/Blinkwatcher.lv2" && mkdir -p "$$lv2/Blinkwatcher.lv2" && \
+	install -m 0644 build/x86_64/Blinkwatcher.lv2/*.ttl "$$lv2/Blinkwatcher.lv2/" && \
+	install -m 0755 build/x86_64/Blinkwatcher.lv2/*.so "$$lv2/Blinkwatcher.lv2/" && \
+	echo "installed the LV2 bundle into $$lv2/Blinkwatcher.lv2 (x86_64)"
 
 clean:
 	rm -rf build

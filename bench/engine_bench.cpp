@@ -1,11 +1,17 @@
 // The engine's cost per block through the AEffect record, against memcpy of
 // the same two channels in the same run: 64, 512 and 4096 frames, with the
 // editor closed and open, out of place and in place; an empty block; a block
-// carrying 256 MIDI events. A summary with the ratios follows the table.
+// carrying 256 MIDI events. The LV2 edition's run function the same way
+// (its DSP object loaded with dlopen, as LV2 hosts load it). A summary with
+// the ratios follows the table.
 
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
+#include <dlfcn.h>
+#include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
+#include <lv2/urid/urid.h>
 
 #include <algorithm>
 #include <chrono>
@@ -175,6 +181,88 @@ void Events256(benchmark::State& state)
     }
 }
 
+// The LV2 edition as a host runs it: every port connected, an empty MIDI
+// input, the MIDI output's capacity set again before each run.
+class Lv2Instance {
+public:
+    Lv2Instance()
+    {
+        library = dlopen(BW_LV2_DSP, RTLD_NOW | RTLD_LOCAL);
+        auto entry = library ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor")) : nullptr;
+        descriptor = entry ? entry(0) : nullptr;
+        if (!descriptor) return;
+        const LV2_Feature* features[] = {&mapFeature, nullptr};
+        handle = descriptor->instantiate(descriptor, 48000.0, "", features);
+        if (!handle) return;
+        midiIn.atom = LV2_Atom{sizeof(LV2_Atom_Sequence_Body), Id(this, LV2_ATOM__Sequence)};
+        midiIn.body = LV2_Atom_Sequence_Body{0, 0};
+        descriptor->connect_port(handle, 4, &midiIn);
+        descriptor->connect_port(handle, 5, midiOut);
+        for (uint32_t p = 6; p < 16; ++p) descriptor->connect_port(handle, p, &controls[p]);
+        descriptor->activate(handle);
+    }
+    ~Lv2Instance()
+    {
+        if (handle) {
+            descriptor->deactivate(handle);
+            descriptor->cleanup(handle);
+        }
+        if (library) dlclose(library);
+    }
+    bool Ready() const { return handle != nullptr; }
+    void Connect(float* const* in, float* const* out)
+    {
+        for (uint32_t c = 0; c < 2; ++c) {
+            descriptor->connect_port(handle, c, in[c]);
+            descriptor->connect_port(handle, 2 + c, out[c]);
+        }
+    }
+    void Run(uint32_t frames)
+    {
+        reinterpret_cast<LV2_Atom*>(midiOut)->size = sizeof midiOut - sizeof(LV2_Atom);
+        descriptor->run(handle, frames);
+    }
+
+private:
+    static LV2_URID Id(LV2_URID_Map_Handle h, const char* uri)
+    {
+        auto& uris = static_cast<Lv2Instance*>(h)->uris;
+        for (size_t i = 0; i < uris.size(); ++i)
+            if (uris[i] == uri) return static_cast<LV2_URID>(i + 1);
+        uris.push_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    void* library = nullptr;
+    const LV2_Descriptor* descriptor = nullptr;
+    LV2_Handle handle = nullptr;
+    std::vector<std::string> uris;
+    LV2_URID_Map map{this, Id};
+    LV2_Feature mapFeature{LV2_URID__map, &map};
+    LV2_Atom_Sequence midiIn;
+    alignas(8) uint8_t midiOut[8192];
+    float controls[16] = {0, 0, 0, 0, 0, 0, -50, 1, 1, 1, 1, 1, 1, 1, 0, 0};
+};
+
+// Arguments: frames, in place (0/1).
+void Lv2Block(benchmark::State& state)
+{
+    const int frames = static_cast<int>(state.range(0));
+    Channels& channels = SharedChannels(frames);
+    Lv2Instance lv2;
+    if (!lv2.Ready()) {
+        state.SkipWithError("the LV2 DSP object did not load");
+        return;
+    }
+    float* in[2] = {channels.a.data, channels.b.data};
+    float* out[2] = {channels.c.data, channels.d.data};
+    lv2.Connect(in, state.range(1) ? in : out);
+    for (auto _ : state) {
+        lv2.Run(static_cast<uint32_t>(frames));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * frames * 2 * sizeof(float));
+}
+
 // The machine is shared: each figure is the best of several repetitions,
 // and the repetitions of all benchmarks are interleaved (see main), so that a
 // busy moment does not fall on one benchmark only.
@@ -200,6 +288,7 @@ BENCHMARK(Memcpy)->Arg(64)->Arg(512)->Arg(4096)->Apply(Repeated);
 BENCHMARK(Block)->Apply(Blocks);
 BENCHMARK(ZeroFrames)->Apply(Repeated);
 BENCHMARK(Events256)->Apply(Repeated);
+BENCHMARK(Lv2Block)->ArgNames({"frames", "inplace"})->ArgsProduct({{64, 512, 4096}, {0, 1}})->Apply(Repeated);
 
 // Keeps every benchmark's best CPU time per iteration for the summary.
 class Collector : public benchmark::ConsoleReporter {
@@ -260,6 +349,16 @@ int main(int argc, char** argv)
             printf("| %s | %.1f | %s | %.1f | %.2fx | %.1f | %.2fx |\n", frames, t[m], *open == '1' ? "open" : "closed",
                    t[outOfPlace], t[outOfPlace] / t[m], t[inPlace], t[inPlace] / t[m]);
         }
+    }
+    printf("\nThe LV2 edition's run function, against the same memcpy:\n\n");
+    printf("| frames | memcpy ns | out of place ns | ratio | in place ns | ratio |\n");
+    printf("|---:|---:|---:|---:|---:|---:|\n");
+    for (const char* frames : {"64", "512", "4096"}) {
+        const std::string m = std::string("Memcpy/") + frames;
+        const std::string base = std::string("Lv2Block/frames:") + frames + "/inplace:";
+        if (!t.count(m) || t[m] <= 0.0 || !t.count(base + "0") || !t.count(base + "1")) continue;
+        printf("| %s | %.1f | %.1f | %.2fx | %.1f | %.2fx |\n", frames, t[m], t[base + "0"], t[base + "0"] / t[m],
+               t[base + "1"], t[base + "1"] / t[m]);
     }
     printf("\n");
     if (t.count("ZeroFrames")) printf("0-frame block: %.1f ns\n", t["ZeroFrames"]);

@@ -12,12 +12,6 @@ namespace {
 
 constexpr float KindThreshold = 1e-10f;
 
-// Ring positions wrap with a mask: a signed modulo took six instructions per
-// step, twice per event (256 events and a block: 3.4 us with it, 2.0 us
-// without it and the per-event parameter call below).
-static_assert((VSTPlugin::RingCapacity & (VSTPlugin::RingCapacity - 1)) == 0, "a power of two");
-constexpr int32_t RingMask = VSTPlugin::RingCapacity - 1;
-
 void InitialiseEvents(VstMidiEvent* events, int32_t count)
 {
     memset(events, 0, sizeof(VstMidiEvent) * count);
@@ -27,37 +21,8 @@ void InitialiseEvents(VstMidiEvent* events, int32_t count)
     }
 }
 
-// The x87 unit keeps more precision than a float holds; a store through
-// memory rounds, so every processor derives the same threshold.
-inline float Rounded(float value)
-{
-#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ == 0
-    return value;
-#else
-    volatile float stored = value;
-    return stored;
-#endif
-}
-
 // The threshold parameter for a threshold in whole dB.
-inline float ThresholdParameter(int32_t db) { return static_cast<float>(-0.01 * db); }
-
-// Kind 1 note on ... 7 pitch bend; 0 for system messages.
-int32_t KindOf(const VstMidiEvent& e)
-{
-    const unsigned status = static_cast<unsigned char>(e.midiData[0]) & 0xF0u;
-    const unsigned velocity = static_cast<unsigned char>(e.midiData[2]) & 0x7Fu;
-    switch (status) {
-    case 0x90: return velocity > 0 ? 1 : 2;
-    case 0x80: return 2;
-    case 0xB0: return 3;
-    case 0xA0: return 4;
-    case 0xD0: return 5;
-    case 0xC0: return 6;
-    case 0xE0: return 7;
-    default: return 0;
-    }
-}
+inline float ThresholdParameter(int32_t db) { return SIndicatorAudio::ThresholdParameter(db); }
 
 }  // namespace
 
@@ -71,10 +36,9 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
         p.kinds.store(VSTPluginProgram::AllKinds, std::memory_order_relaxed);
     }
     InitialiseEvents(outgoingStorage, RingCapacity);
-    InitialiseEvents(input.events, RingCapacity);
-    InitialiseEvents(thru.events, RingCapacity);
-    callback = AsIn;
-    detector.Install(&callback, this);
+    InitialiseEvents(engine.Input().Storage(), RingCapacity);
+    InitialiseEvents(engine.Thru().Storage(), RingCapacity);
+    engine.Install(AsIn, this);
 }
 
 VSTPlugin::~VSTPlugin() = default;
@@ -139,19 +103,6 @@ float VSTPlugin::getParameter(VstInt32 index)
     return 0.0f;
 }
 
-float VSTPlugin::LinearThreshold()
-{
-    // Compared as the stored whole number: converting and comparing floats
-    // first cost a noticeable part of a short block.
-    const int32_t db = programs[curProgram].threshold.load(std::memory_order_relaxed);
-    if (db != lastThresholdDb) {
-        lastThresholdDb = db;
-        const float parameter = Rounded(ThresholdParameter(db));
-        lastLinearThreshold = Rounded(static_cast<float>(std::pow(10.0, Rounded(-5.0f * parameter))));
-    }
-    return lastLinearThreshold;
-}
-
 // ---------------------------------------------------------------------------
 // Audio thread, never blocks: no allocation, no system call, no lock.
 // ---------------------------------------------------------------------------
@@ -165,13 +116,11 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
         const VstEvent* e = list[i];
         if (!e || e->type != kVstMidiType) continue;
-        if (input.count >= input.capacity) break;  // the rest of this delivery is dropped
-        memcpy(&input.events[input.write], e, sizeof(VstMidiEvent));
+        VstMidiEvent* stored = engine.Receive(*reinterpret_cast<const VstMidiEvent*>(e));
+        if (!stored) break;  // the rest of this delivery is dropped
         // Sent back as they came, but never with a size that would make the
         // host read past the record.
-        input.events[input.write].byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
-        input.write = (input.write + 1) & RingMask;
-        ++input.count;
+        stored->byteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
     }
     return 0;
 }
@@ -183,27 +132,12 @@ inline void VSTPlugin::BeginBlockMidi()
     // What setParameter does for these indices, without its checks.
     PostFromBlock(UpdateMidiQuiet);
     PostFromBlock(UpdateMidiQuietAlong);
-    if (input.count > 0) TakeInputEvents();
+    if (engine.Waiting()) TakeInputEvents();
 }
 
 void VSTPlugin::TakeInputEvents()
 {
-    bool active = false;
-    // The monitored kinds once per block: what getParameter answers for
-    // indices 1 to 7, without a virtual call per event.
-    const int32_t kinds = programs[curProgram].kinds.load(std::memory_order_relaxed);
-    while (input.count > 0) {
-        const VstMidiEvent& e = input.events[input.read];
-        --input.count;
-        input.read = (input.read + 1) & RingMask;
-        const int32_t kind = KindOf(e);
-        if (kind && ((kinds >> (kind - 1)) & 1)) active = true;
-        if (thru.count < thru.capacity) {
-            thru.events[thru.write] = e;
-            thru.write = (thru.write + 1) & RingMask;
-            ++thru.count;
-        }
-    }
+    const bool active = engine.Take(programs[curProgram].kinds.load(std::memory_order_relaxed));
     PostFromBlock(UpdateMidiQuiet + (active ? 1 : 0));
     PostFromBlock(UpdateMidiQuietAlong + (active ? 1 : 0));
 }
@@ -211,13 +145,11 @@ void VSTPlugin::TakeInputEvents()
 void VSTPlugin::midiPostProcess()
 {
     int32_t n = 0;
-    while (thru.count > 0) {
-        outgoingStorage[n] = thru.events[thru.read];
-        --thru.count;
-        thru.read = (thru.read + 1) & RingMask;
+    engine.Drain([this, &n](const VstMidiEvent& e) {
+        outgoingStorage[n] = e;
         outgoing.events[n] = reinterpret_cast<VstEvent*>(&outgoingStorage[n]);
         ++n;
-    }
+    });
     if (n == 0) return;
     outgoing.numEvents = n;
     outgoing.reserved = 0;
@@ -235,13 +167,9 @@ void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool
     BeginBlockMidi();
     // A host that hands over no buffers gets an inactive block, not a crash.
     const bool buffers = inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
-    block.frames = buffers && sampleFrames > 0 ? sampleFrames : 0;
-    block.threshold = LinearThreshold();
-    if (accumulate)
-        detector.Accumulate(inputs, outputs, block);
-    else
-        detector.Replace(inputs, outputs, block);
-    detector.Report();
+    engine.Process(inputs, outputs, buffers ? sampleFrames : 0,
+                   programs[curProgram].threshold.load(std::memory_order_relaxed), accumulate);
+    engine.Report();
     blockEditor = nullptr;
     editorGate.LeaveLane();
     midiPostProcess();

@@ -1,18 +1,26 @@
 #pragma once
-// The indicator engine: passes two audio channels and the host's MIDI events
-// through unchanged and reports each block's audio and MIDI activity, and
-// every settings change, as update requests to the editor.
+// The VST 2.x edition of the indicator: the engine (plugin/engine) behind
+// the AEffect record. The settings live in the program record, the host's
+// MIDI events arrive through processEvents and go back through
+// sendVstEventsToHost, and each block's audio and MIDI activity, and every
+// settings change, reach the editor as update requests.
 
 #include <cstdint>
 
 #include "plugin/SPlugin.h"
 #include "plugin/VSTPluginProgram.h"
-#include "quor/audio/analysis/SActivityBlockChecker.h"
+#include "plugin/engine/SIndicatorEngine.h"
 #include "quor/threading/SMutexOS.h"
+
+template <>
+struct SMidiBytes<VstMidiEvent> {
+    static const unsigned char* Of(const VstMidiEvent& e) { return reinterpret_cast<const unsigned char*>(e.midiData); }
+};
 
 class VSTPlugin : public SPlugin {
 public:
-    static constexpr int32_t RingCapacity = 256;
+    typedef SIndicatorEngine<VstMidiEvent> Engine;
+    static constexpr int32_t RingCapacity = Engine::RingCapacity;
 
     // Update request numbers posted to the editor.
     enum Update : VstInt32 {
@@ -54,16 +62,9 @@ public:
     // The detector's callback: posts 8 (quiet) or 9 (active).
     static void AsIn(void* plugin, int32_t active);
 
-    quor::audio::analysis::SActivityBlockChecker<float>& Detector() { return detector; }
+    quor::audio::analysis::SActivityBlockChecker<float>& Detector() { return engine.Detector(); }
 
 protected:
-    struct MidiRing {
-        int32_t write = 0;
-        int32_t read = 0;
-        int32_t capacity = RingCapacity;
-        int32_t count = 0;
-        VstMidiEvent events[RingCapacity];
-    };
     struct OutgoingEvents {
         VstInt32 numEvents;
         VstIntPtr reserved;
@@ -81,7 +82,6 @@ protected:
     // midiInProcess: the block's first requests, then the waiting events.
     void BeginBlockMidi();
     void TakeInputEvents();
-    float LinearThreshold();
 
     VSTPluginProgram programs[1];
     // The program names are text, read and written by whichever host thread
@@ -91,19 +91,9 @@ protected:
     // getChunk hands out this copy, so that the host reads bytes that no
     // other thread is writing.
     unsigned char chunkOut[VSTPluginProgram::ChunkSize] = {};
-    quor::audio::analysis::SActivityBlockChecker<float> detector;
-    // Channel count, starting result and active value never change; the
-    // frames and the threshold are rewritten for each block.
-    quor::audio::analysis::SActivityBlock<float> block{0, 2, 0.0f, 0, 1};
-    quor::audio::analysis::SActivityCallback callback = AsIn;
+    Engine engine;
     OutgoingEvents outgoing{};
     VstMidiEvent outgoingStorage[RingCapacity];
-    MidiRing input;
-    MidiRing thru;
-    // The linear threshold is recomputed only when the stored threshold
-    // changes (no stored value is below -100 dB, so the first block computes).
-    int32_t lastThresholdDb = INT32_MIN;
-    float lastLinearThreshold = 0.0f;
     // Audio thread: set when a block enters the editor gate's lane, null
     // outside blocks and while no request may be posted.
     SPluginEditor* blockEditor = nullptr;

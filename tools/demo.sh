@@ -34,6 +34,32 @@ echo "== the MIDI the plug-in sent back ($out/midi-back.txt; the system exclusiv
 cat "$out/midi-back.txt"
 
 echo
+echo "== the LV2 edition (build/.../Blinkwatcher.lv2) on the same WAV with lv2apply"
+bundle=$PWD/$tree/Blinkwatcher.lv2
+[ -e "$bundle/manifest.ttl" ] || { echo "demo: $bundle is missing; run 'make build' first" >&2; exit 1; }
+lv2path=$(mktemp -d)
+trap 'rm -rf "$lv2path"' EXIT
+ln -s "$bundle" "$lv2path/Blinkwatcher.lv2"
+LV2_PATH=$lv2path lv2apply -i "$out/input.wav" -o "$out/output-lv2.wav" https://quor.audio/lv2/blinkwatcher
+# The samples only: libsndfile stamps its PEAK chunk with the time.
+python3 - "$out/input.wav" "$out/output.wav" "$out/output-lv2.wav" <<'PY'
+import struct, sys
+def samples(path):
+    data = open(path, "rb").read()
+    at = 12
+    while at + 8 <= len(data):
+        tag, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
+        if tag == b"data":
+            return data[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    sys.exit(path + ": no data chunk")
+source, vst, lv2 = (samples(p) for p in sys.argv[1:])
+if lv2 != source or lv2 != vst:
+    sys.exit("the LV2 output differs from the input or from the VST output")
+print("%s: %d bytes of samples, bit-exact with the input and with the VST edition's output" % (sys.argv[3], len(lv2)))
+PY
+
+echo
 echo "== the state chunk"
 "$host" chunk save "$plugin" "$out/state.bin"
 od -A d -t x1 "$out/state.bin"
