@@ -88,7 +88,7 @@ void Exit(Display* display, void*)
     const char* name = DisplayString(display);
     quor::data::datastring<32, char> line("Error: X connection to ");
     line.Append(name ? name : "?");
-    line.Append(" lost; the editor opens again on a new one.\n");
+    line.Append(" lost; a new one is opened when a window is next needed.\n");
     WriteLine(line.Text(), line.Size());
 }
 
