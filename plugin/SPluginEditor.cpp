@@ -96,7 +96,7 @@ VstInt32 SPluginEditor::open(void* parent)
         SToolkitHold hold;
         // Built on a connection the server has dropped since: built anew
         // on the current one.
-        if (topControl && !topControl->Live()) DropLostPanel();
+        if (topControl && topControl->Orphaned()) DropLostPanel();
         // Opened again without a close: the panel moves to the new window.
         if (panel && IsOpen()) panel->CancelDialogs();
         parentWindow = host;
@@ -174,7 +174,8 @@ void SPluginEditor::close()
     // Waits for an idle call in progress (letting the toolkit lock go
     // meanwhile), instead of sleeping and hoping it has ended.
     panel->DestroyIdleTimer();
-    if (topControl && topControl->Live()) panel->Reparent(static_cast<int>(topWindow));
+    // Sends nothing when the connection has been lost.
+    panel->Reparent(static_cast<int>(topWindow));
     parentWindow = 0;
     globals->parentWindow = 0;
     globals->cursor = nullptr;

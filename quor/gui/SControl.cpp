@@ -265,6 +265,8 @@ SControl::~SControl()
 
 bool SControl::Live() const { return window && xdisplay && DisplayOpen(xdisplay); }
 
+bool SControl::Orphaned() const { return xdisplay && !DisplayOpen(xdisplay); }
+
 // ---- geometry and visibility
 
 void SControl::Reparent(int w)

@@ -270,6 +270,9 @@ public:
     // Whether the control has a window on a connection still open: not on
     // one the server dropped, which is neither read nor written again.
     bool Live() const;
+    // Whether its window was made on a connection that has been let go of
+    // since (lost, or the host's at unload): it is to be made anew.
+    bool Orphaned() const;
     context::SDrawing* GetDrawing() const { return drawing; }
     context::SInput* GetInput() const { return input; }
     SToolTipData* GetTooltipData() const { return tooltip; }

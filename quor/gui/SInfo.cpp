@@ -74,7 +74,7 @@ void SInfo(const char* message, const char* title)
     if (boxGone) return;
     // A box made on a connection that has been lost since goes (without a
     // word to the server), and the box comes back on a fresh connection.
-    if (box && !box->Live()) {
+    if (box && box->Orphaned()) {
         delete box;
         box = nullptr;
     }
