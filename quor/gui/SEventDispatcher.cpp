@@ -44,6 +44,11 @@ struct Dispatch {
     // reused) descriptor.
     int wake = -1;
     std::atomic<bool> stop{false};
+    // Which thread is the current one: a thread left to end by itself (its
+    // connection lost) no longer is, and changes nothing of its successor's.
+    std::atomic<unsigned> generation{0};
+    // Threads still inside Loop, the one left to end included.
+    int inside = 0;
     // Passes over the queue begun and ended; Settle waits for the end of one
     // that began after its call.
     uint64_t begun = 0;
@@ -94,12 +99,17 @@ void* Loop(void* argument)
     // the editor benchmark).
     pthread_setname_np(pthread_self(), "bw-dispatch");
     int wake;
+    unsigned mine;
     {
         std::lock_guard<std::mutex> guard(d.lock);
-        wake = d.wake;  // stays open until this thread is joined
+        wake = d.wake;  // stays open until every thread has left this loop
+        mine = d.generation.load(std::memory_order_relaxed);
     }
+    auto current = [&] {
+        return !d.stop.load(std::memory_order_acquire) && d.generation.load(std::memory_order_acquire) == mine;
+    };
     pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {wake, POLLIN, 0}};
-    while (!d.stop.load(std::memory_order_acquire)) {
+    while (current()) {
         uint64_t pass;
         {
             std::lock_guard<std::mutex> guard(d.lock);
@@ -111,7 +121,7 @@ void* Loop(void* argument)
             d.done = pass;
         }
         d.settled.notify_all();
-        if (d.stop.load(std::memory_order_acquire)) break;
+        if (!current()) break;
         if (XEventsQueued(display, QueuedAlready) > 0) continue;
         fds[0].revents = fds[1].revents = 0;
         const int timeout = attending.load(std::memory_order_acquire) > 0 ? idlePeriodMs : -1;
@@ -123,18 +133,20 @@ void* Loop(void* argument)
             (void)n;
         }
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            // The server has dropped the connection. One read lets Xlib see
-            // it, which marks the connection dead (see SConnectionWatch);
-            // then nothing here touches it again.
-            if (!(fds[0].revents & POLLNVAL)) XEventsQueued(display, QueuedAfterReading);
+            // The server has dropped the connection. A round trip lets Xlib
+            // see it, which marks the connection dead (see SConnectionWatch);
+            // a mere look would not read while events wait in the queue.
+            // Then nothing here touches it again.
+            if (!(fds[0].revents & POLLNVAL)) XSync(display, False);
             break;
         }
     }
     {
         std::lock_guard<std::mutex> guard(d.lock);
-        d.running = false;
+        if (d.generation.load(std::memory_order_relaxed) == mine) d.running = false;
+        --d.inside;
+        d.settled.notify_all();
     }
-    d.settled.notify_all();
     return nullptr;
 }
 
@@ -150,21 +162,23 @@ bool SEventDispatcher::Serve(Display* display)
 {
     if (!display) return false;
     Dispatch& d = dispatch();
-    std::unique_lock<std::mutex> guard(d.lock);
+    std::lock_guard<std::mutex> guard(d.lock);
     if (d.running && !d.stop.load(std::memory_order_acquire)) return d.display == display;
     if (d.joinable) {
-        // A thread that has ended, or is ending (its connection was lost):
-        // reaped before another starts. It needs the lock to end.
-        if (onDispatchThread) return false;
-        pthread_t old = d.thread;
+        // A thread that has ended is reaped at once. One still ending (its
+        // connection was lost) may be waiting for the toolkit lock that our
+        // caller holds: it is left to end by itself, as no longer current.
+        if (d.running) {
+            pthread_detach(d.thread);
+        } else {
+            pthread_join(d.thread, nullptr);
+        }
         d.joinable = false;
-        guard.unlock();
-        pthread_join(old, nullptr);
-        guard.lock();
-        if (d.joinable) return d.running && d.display == display;  // another caller started one meanwhile
+        d.running = false;
     }
     if (d.wake < 0) d.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (d.wake < 0) return false;
+    d.generation.fetch_add(1, std::memory_order_acq_rel);
     d.stop.store(false, std::memory_order_release);
     d.display = display;
     pthread_attr_t attributes;
@@ -175,6 +189,7 @@ bool SEventDispatcher::Serve(Display* display)
         d.display = nullptr;
         return false;
     }
+    ++d.inside;
     d.joinable = true;
     d.running = true;
     return true;
@@ -203,22 +218,23 @@ void SEventDispatcher::Shutdown()
 {
     if (!alive.load()) return;
     Dispatch& d = dispatch();
-    pthread_t thread;
+    pthread_t thread{};
+    bool join = false;
     {
         std::lock_guard<std::mutex> guard(d.lock);
-        if (!d.joinable) {
-            if (d.wake >= 0) close(d.wake);
-            d.wake = -1;
-            d.display = nullptr;
-            return;
+        if (d.joinable) {
+            thread = d.thread;
+            join = !pthread_equal(thread, pthread_self());
+            d.joinable = false;
         }
-        thread = d.thread;
-        d.joinable = false;
         d.stop.store(true, std::memory_order_release);
         WakeLocked(d);
     }
-    if (!pthread_equal(thread, pthread_self())) pthread_join(thread, nullptr);
-    std::lock_guard<std::mutex> guard(d.lock);
+    if (join) pthread_join(thread, nullptr);
+    std::unique_lock<std::mutex> guard(d.lock);
+    // A thread left to end by itself after its connection was lost reads the
+    // descriptor too.
+    if (!onDispatchThread) d.settled.wait(guard, [&d] { return d.inside == 0; });
     d.running = false;
     d.display = nullptr;
     if (d.wake >= 0) close(d.wake);
