@@ -15,6 +15,11 @@
 #include "quor/gui/SWindowRegistry.h"
 #include "quor/gui/context/SDisplayHandles.h"
 
+// Last: it defines min and max as macros.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
+
 namespace quor {
 namespace gui {
 
@@ -65,13 +70,9 @@ int Chain(Display* display)
     return next ? next(display) : 0;
 }
 
-// Xlib has taken the display's user lock for a process it expects to end and
-// never gives it back: every other thread would then wait for it forever.
-// Given back, each later call on the connection returns at once, the flag
-// Xlib set on it short-cutting the requests.
-void Exit(Display* display, void*)
+// Marks the connection dead and lets everything that would use it know.
+void MarkDead(Display* display)
 {
-    XUnlockDisplay(display);
     {
         std::lock_guard<std::mutex> guard(watchLock);
         for (Watched& w : watched()) {
@@ -90,6 +91,19 @@ void Exit(Display* display, void*)
     line.Append(name ? name : "?");
     line.Append(" lost; a new one is opened when a window is next needed.\n");
     WriteLine(line.Text(), line.Size());
+}
+
+// Xlib calls this expecting the process to end. It has taken the display's
+// user lock and never gives it back: every other thread would then wait for
+// it forever. And it has let go of the display's own lock, which the request
+// that failed still holds and lets go of again on its way out: taken again
+// here, the two balance. Each later call on the connection returns at once,
+// the flag Xlib set on it short-cutting the requests.
+void Exit(Display* display, void*)
+{
+    XUnlockDisplay(display);
+    MarkDead(display);
+    LockDisplay(display);
 }
 
 // Two pages: the code, then the address it jumps through. The code page is

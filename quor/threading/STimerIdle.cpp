@@ -198,12 +198,13 @@ void* STimerIdle::timercallback(void* idle)
             if (it != s.idledata.end()) i = static_cast<size_t>(it - s.idledata.begin()) + 1;
         }
         if (SThread::StopRequested()) break;
-        // Nothing to call: no timeout, no wake-up, until a function comes.
-        if (s.idledata.empty())
+        // Nothing to call: no timeout, no wake-up, until a function comes;
+        // then its first call a period later, as from a running timer.
+        if (s.idledata.empty()) {
             s.changed.wait(lock, [&s] { return SThread::StopRequested() || !s.idledata.empty(); });
-        else
-            s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod),
-                               [] { return SThread::StopRequested(); });
+            if (SThread::StopRequested()) break;
+        }
+        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod), [] { return SThread::StopRequested(); });
     }
     onIdleThread = false;
     return nullptr;
