@@ -11,6 +11,8 @@
 
 #include "plugin/SStaticData.h"
 #include "quor/gui/SConnectionWatch.h"
+#include "quor/gui/SInfo.h"
+#include "quor/gui/SMessageDialog.h"
 #include "quor/gui/SWindowRegistry.h"
 
 using bwtest::Locked;
@@ -69,6 +71,39 @@ TEST_F(ConnectionLoss, TheDispatcherSaysItStoppedAndAFreshConnectionServesAgain)
     EXPECT_TRUE(WaitFor([&] { return PixelAt(revived.get(), 5, 30) == 0; })) << "not painted on the fresh connection";
     EXPECT_TRUE(WaitFor([&] { return PixelAt(revived.get(), 3, 3) == Rgb(0, 0, 255); }));
     own = fresh;  // for the fixture's checks at the end
+}
+
+TEST_F(ConnectionLoss, TheMessageBoxComesBackOnAFreshConnection)
+{
+    auto shown = [&](quor::gui::SMessageDialog* box) {
+        XWindowAttributes a;
+        return box && box->GetWindow() && XGetWindowAttributes(test, box->GetWindow(), &a) &&
+               a.map_state == IsViewable;
+    };
+    quor::gui::SInfo("before", "Blinkwatcher");
+    quor::gui::SMessageDialog* first = quor::gui::SInfoBox();
+    ASSERT_TRUE(WaitFor([&] { return shown(first); }));
+    XKillClient(test, first->GetWindow());
+    XSync(test, False);
+    ASSERT_TRUE(WaitFor([&] { return SConnectionWatch::Dead(own); }));
+
+    quor::gui::SInfo("after", "Blinkwatcher");
+    quor::gui::SMessageDialog* second = quor::gui::SInfoBox();
+    ASSERT_NE(second, nullptr);
+    Display* fresh = __atomic_load_n(&dps, __ATOMIC_ACQUIRE);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(second->GetDisplay(), fresh);
+    ASSERT_TRUE(WaitFor([&] { return shown(second); }));
+    // Painted by the thread serving the fresh connection: a marker and the
+    // box's grey.
+    EXPECT_TRUE(WaitFor([&] {
+        XImage* image = XGetImage(test, second->GetWindow(), 0, 0, 30, 40, AllPlanes, ZPixmap);
+        if (!image) return false;
+        const bool painted = XGetPixel(image, 5, 30) == 0 && XGetPixel(image, 20, 35) == Rgb(77, 81, 84);
+        XDestroyImage(image);
+        return painted;
+    }));
+    own = fresh;
 }
 
 TEST_F(ConnectionLoss, AStoppedThreadsWakeUpDescriptorIsNeverWritten)
