@@ -2,7 +2,8 @@
 // DISPLAY (make bench runs this under tools/with-xvfb.sh): the X requests the
 // plug-in sends while nothing changes and for one lamp change, the CPU time of
 // its idle and dispatch threads while nothing happens, and the time from a
-// block with activity to the lamp's changed pixels. Prints a markdown table.
+// block with activity to the lamp's changed pixels, and how often its threads
+// wake with no window, one editor and sixteen open. Prints a markdown table.
 //
 // The plug-in is linked in, so its own connection (dps) can be looked at; it
 // is driven through the AEffect record as a host drives it. The host's window
@@ -197,6 +198,47 @@ std::string LoadAverage()
     return text;
 }
 
+// Context switches (voluntary and not) of the plug-in's threads (named
+// bw-*) so far, and how many such threads there are: each wake-up of a
+// sleeping thread is one switch to it and one away.
+struct Wakes {
+    long switches = 0;
+    int threads = 0;
+};
+
+Wakes PluginWakes()
+{
+    Wakes w;
+    for (const Task& t : Tasks()) {
+        if (t.name.compare(0, 3, "bw-") != 0) continue;
+        ++w.threads;
+        if (FILE* f = fopen(("/proc/self/task/" + t.tid + "/status").c_str(), "r")) {
+            char line[128];
+            while (fgets(line, sizeof line, f))
+                if (strstr(line, "ctxt_switches:")) w.switches += strtol(strchr(line, ':') + 1, nullptr, 10);
+            fclose(f);
+        }
+    }
+    return w;
+}
+
+// Wake-ups a second of the plug-in's threads over `seconds`, and their count
+// at the end.
+struct WakeRate {
+    double perSecond;
+    int threads;
+};
+
+WakeRate PluginWakeRate(int seconds)
+{
+    const Wakes before = PluginWakes();
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const Wakes after = PluginWakes();
+    return WakeRate{static_cast<double>(after.switches - before.switches) / elapsed, after.threads};
+}
+
 double Worst(const std::vector<double>& v) { return v.empty() ? NAN : *std::max_element(v.begin(), v.end()); }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -382,6 +424,45 @@ int main()
         hostThread.join();
     }
 
+    // 5. Wake-ups of the plug-in's threads: no window at all (the editor
+    //    closed), one editor open, sixteen instances with their editors open.
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the last idle call ends
+    struct WakeFigure {
+        const char* what;
+        WakeRate rate;
+    };
+    std::vector<WakeFigure> wakes;
+    wakes.push_back({"no window (editor closed)", PluginWakeRate(3)});
+    effect->dispatcher(effect, effEditOpen, 0, reinterpret_cast<VstIntPtr>(host),
+                       reinterpret_cast<void*>(static_cast<uintptr_t>(window)), 0.0f);
+    wakes.push_back({"1 editor open", PluginWakeRate(3)});
+    std::vector<AEffect*> more;
+    std::vector<Window> moreWindows;
+    for (int i = 1; i < 16; ++i) {
+        AEffect* e = PluginEntry(Host, sd, MakeWithEditor);
+        if (!e) break;
+        Window w = XCreateSimpleWindow(host, RootWindow(host, screen), 110 * (i % 8), 100 * (1 + i / 8), 100, 75, 0,
+                                       BlackPixel(host, screen), BlackPixel(host, screen));
+        XChangeWindowAttributes(host, w, CWOverrideRedirect, &attributes);
+        XMapRaised(host, w);
+        XSync(host, False);
+        e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+        e->dispatcher(e, effEditOpen, 0, reinterpret_cast<VstIntPtr>(host),
+                      reinterpret_cast<void*>(static_cast<uintptr_t>(w)), 0.0f);
+        more.push_back(e);
+        moreWindows.push_back(w);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // opened and drawn
+    char sixteen[48];
+    snprintf(sixteen, sizeof sixteen, "%zu editors open", more.size() + 1);
+    wakes.push_back({sixteen, PluginWakeRate(3)});
+    for (AEffect* e : more) {
+        e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    }
+    for (Window w : moreWindows) XDestroyWindow(host, w);
+
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     XDestroyWindow(host, window);
@@ -431,6 +512,9 @@ int main()
                static_cast<long>(std::count_if(latency.begin(), latency.end(), [aim](double ms) { return ms > aim; })));
         if (c.timeouts) printf("| lamp changes not seen within 2 s, host convention %s | %d |\n", c.name, c.timeouts);
     }
+    for (const WakeFigure& w : wakes)
+        printf("| wake-ups a second of the plug-in's threads, %s | %.1f (%d thread%s) |\n", w.what, w.rate.perSecond,
+               w.rate.threads, w.rate.threads == 1 ? "" : "s");
     printf("| X errors: the bench's connections / trapped on the plug-in's | %d / %llu |\n", bench_errors,
            static_cast<unsigned long long>(quor::gui::SXErrorTrap::Count()));
     printf("\nCPU per thread from /proc/self/task/*/schedstat (time on a CPU as the scheduler counts it).\n");

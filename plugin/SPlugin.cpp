@@ -62,8 +62,8 @@ VstIntPtr SPlugin::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
     case effEditOpen:
         if (!ptr || !pluginEditor) return 0;
         quor::gui::context::AdoptHostDisplay(reinterpret_cast<Display*>(value));
-        pluginEditor->open(ptr);
-        return 1;
+        pluginEditor->hostDisplay = reinterpret_cast<Display*>(value);
+        return pluginEditor->open(ptr) ? 1 : 0;
     case effEditClose:
         if (!pluginEditor) return 0;
         pluginEditor->close();

@@ -81,12 +81,22 @@ void SPluginEditor::GetHostApp(int& result)
 
 VstInt32 SPluginEditor::open(void* parent)
 {
-    AEffEditor::open(parent);
     const unsigned long host = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parent));
+    if (globals) {
+        // After a lost connection the editor comes back on a fresh one.
+        quor::gui::context::ReviveOwnDisplay();
+        // Never embed into a window of another server, nor into one that is
+        // not there: its id would name some other window on ours.
+        if (!quor::gui::context::AcceptsHostWindow(hostDisplay, host)) return 0;
+    }
+    AEffEditor::open(parent);
     // Without shared resources there is nothing to draw with: only the
     // engine's way in opens.
     if (globals) {
         SToolkitHold hold;
+        // Built on a connection the server has dropped since: built anew
+        // on the current one.
+        if (topControl && topControl->Orphaned()) DropLostPanel();
         // Opened again without a close: the panel moves to the new window.
         if (panel && IsOpen()) panel->CancelDialogs();
         parentWindow = host;
@@ -132,6 +142,25 @@ VstInt32 SPluginEditor::open(void* parent)
     return 1;
 }
 
+void SPluginEditor::DropLostPanel()
+{
+    if (panel) {
+        panel->CancelDialogs();
+        panel->DestroyIdleTimer();
+    }
+    if (globals) globals->cursor = nullptr;
+    // Their windows went with the connection: freeing them asks no server.
+    delete cursor;
+    cursor = nullptr;
+    delete panel;
+    panel = nullptr;
+    delete topControl;
+    topControl = nullptr;
+    delete messageDialog;
+    messageDialog = nullptr;
+    topWindow = 0;
+}
+
 void SPluginEditor::close()
 {
     if (!IsOpen()) return;
@@ -145,6 +174,7 @@ void SPluginEditor::close()
     // Waits for an idle call in progress (letting the toolkit lock go
     // meanwhile), instead of sleeping and hoping it has ended.
     panel->DestroyIdleTimer();
+    // Sends nothing when the connection has been lost.
     panel->Reparent(static_cast<int>(topWindow));
     parentWindow = 0;
     globals->parentWindow = 0;

@@ -8,6 +8,8 @@
 // Everything that touches controls holds the toolkit lock; nothing here
 // holds it while waiting for the idle thread.
 
+#include <X11/Xlib.h>
+
 #include <atomic>
 #include <cstdint>
 #include <typeinfo>
@@ -37,7 +39,9 @@ public:
 
     // Shows the panel in the host's window (`parent` is its X window id): the
     // first time builds it, later times move it there. Opening again without
-    // a close moves it to the new window. Returns 1.
+    // a close moves it to the new window. Returns 1; 0 (and nothing opens)
+    // for a window that is not on the toolkit's server. After the toolkit's
+    // connection was lost, opens a fresh one and builds the panel anew.
     VstInt32 open(void* parent) override;
     // Parks the panel in an invisible holder; nothing when not open.
     void close() override;
@@ -96,6 +100,9 @@ protected:
     void GetHostApp(int& result);
     // Resizes the host's window through whichever connection we have.
     void ResizeParent(int width, int height);
+    // Frees the GUI objects made on a connection that has been lost (the
+    // toolkit lock is held); the next open builds them again.
+    void DropLostPanel();
 
     struct IdleRecord {
         uint32_t reserved = 0;
@@ -116,6 +123,8 @@ protected:
     quor::gui::SMessageDialog* messageDialog = nullptr;
     unsigned long topWindow = 0;
     SUpdateMailbox mailbox;
+    // The host's display given with the latest effEditOpen (null when none).
+    Display* hostDisplay = nullptr;
 
 private:
     friend class SPlugin;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "quor/gui/SCOL.h"
+#include "quor/gui/SConnectionWatch.h"
 #include "quor/gui/SEventDispatcher.h"
 #include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
@@ -49,16 +50,8 @@ const RGB tableColours[SColourRing::Capacity] = {
 SStaticData::SStaticData()
 {
     XInitThreads();
-    const char* name = getenv("DISPLAY");
-    dps = XOpenDisplay(name ? name : ":0.0");
-    if (!dps) {
-        fputs("Error: XOpenDisplay failed.\n", stderr);
-    } else {
-        // Our own connection's errors are ours to handle: none may reach
-        // the host's handler, which by default ends the process.
-        quor::gui::SXErrorTrap::Install(dps);
-        XFlush(dps);
-    }
+    dps = quor::gui::context::OpenOwnDisplay();
+    if (!dps) fputs("Error: XOpenDisplay failed.\n", stderr);
     sd.getOSInfos();
     sd.getCPUInfos();
     sd.getDisplayInfos();
@@ -83,12 +76,27 @@ SStaticData::~SStaticData()
         XCloseDisplay(own);
         quor::gui::SXErrorTrap::Forget(own);
     }
+    quor::gui::context::CloseLostDisplays();
+    // No connection of ours is left for the process-wide handler to keep.
+    quor::gui::SConnectionWatch::Release();
 }
 
 void SStaticData::AddColours()
 {
     SMutexLock hold(colourLock);
     if (coloursLoaded.load(std::memory_order_acquire) || !quor::gui::context::CurrentDisplay()) return;
+    for (const RGB& c : tableColours) {
+        if (colours.Count() < SColourRing::Capacity) colours.Add(quor::gui::SCOL(c.r, c.g, c.b));
+    }
+    coloursLoaded.store(true, std::memory_order_release);
+}
+
+void SStaticData::RenewColours()
+{
+    SMutexLock hold(colourLock);
+    coloursLoaded.store(false, std::memory_order_release);
+    colours = SColourRing();
+    if (!quor::gui::context::CurrentDisplay()) return;
     for (const RGB& c : tableColours) {
         if (colours.Count() < SColourRing::Capacity) colours.Add(quor::gui::SCOL(c.r, c.g, c.b));
     }
@@ -128,11 +136,13 @@ void SStaticData::AddFont(SDrawFont* font)
 
 SDrawFont* SStaticData::SharedFont(int size, bool bold)
 {
-    const bool haveDisplay = quor::gui::context::CurrentDisplay() != nullptr;
+    Display* current = quor::gui::context::CurrentDisplay();
     for (int i = 0; i < fonts.Count(); ++i) {
         SDrawFont* font = fonts.Get(i);
+        // A font loaded on a connection that has been lost since stays in the
+        // list (controls made then may still hold it) but serves no one.
         if (font && font->Size() == size && font->Bold() == bold && !font->Italic() && !font->HasFamily() &&
-            (font->Tried() || !haveDisplay))
+            (current ? font->TriedOn() == current : !font->Tried()))
             return font;
     }
     return nullptr;

@@ -53,6 +53,10 @@ public:
     // Without a display it stays empty (every entry reads as black) and no X
     // call is made. Safe to call from any thread and more than once.
     void AddColours();
+    // Fills the table again for a fresh connection, after the one it was
+    // filled for was lost. Only while no drawing can read it: the caller
+    // holds the toolkit lock, which every drawing thread holds.
+    void RenewColours();
     // The shared solid brush and the shared 1-pixel solid pen of a colour,
     // made and added on first use. Safe from any drawing thread; the objects
     // live until unload.

@@ -44,5 +44,13 @@ Atom SAtoms::Get(Display* display, const char* name) { return Lookup(display, na
 
 Atom SAtoms::Existing(Display* display, const char* name) { return Lookup(display, name, true); }
 
+void SAtoms::Forget(Display* display)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<Known>& list = known();
+    for (size_t i = list.size(); i-- > 0;)
+        if (list[i].display == display) list.erase(list.begin() + static_cast<long>(i));
+}
+
 }  // namespace gui
 }  // namespace quor

@@ -16,6 +16,8 @@ public:
     // The atom only if the server knows it already; None otherwise. A None
     // answer is not remembered: a window manager may create it later.
     static Atom Existing(Display* display, const char* name);
+    // Forgets a connection's atoms (it is gone; a new one asks again).
+    static void Forget(Display* display);
 };
 
 }  // namespace gui

@@ -245,7 +245,7 @@ void SControl::Destroy()
     CleanUp();
     if (capture == this) capture = nullptr;
     SWindowRegistry::Unregister(this);
-    if (window && xdisplay && DisplayOpen(xdisplay)) XDestroyWindow(xdisplay, window);
+    if (Live()) XDestroyWindow(xdisplay, window);
     window = 0;
 }
 
@@ -256,12 +256,16 @@ SControl::~SControl()
     SControl::CleanUp();
     if (capture == this) capture = nullptr;
     SWindowRegistry::Unregister(this);
-    if (window && xdisplay && DisplayOpen(xdisplay)) {
+    if (Live()) {
         XDestroyWindow(xdisplay, window);
         XFlush(xdisplay);
     }
     window = 0;
 }
+
+bool SControl::Live() const { return window && xdisplay && DisplayOpen(xdisplay); }
+
+bool SControl::Orphaned() const { return xdisplay && !DisplayOpen(xdisplay); }
 
 // ---- geometry and visibility
 
@@ -270,7 +274,7 @@ void SControl::Reparent(int w)
     SToolkitHold hold;
     bool wasMapped = flags & SCF_MAPPED;
     Hide();
-    if (!window || !xdisplay) return;
+    if (!Live()) return;
     parentWindow = w ? AsWindow(w) : DefaultRootWindow(xdisplay);
     XReparentWindow(xdisplay, window, parentWindow, rect.left, rect.top);
     if (wasMapped) Show();
@@ -278,7 +282,7 @@ void SControl::Reparent(int w)
 
 void SControl::Inherit(int w)
 {
-    if (!window || !xdisplay || !w) return;
+    if (!Live() || !w) return;
     XWindowAttributes from;
     {
         SXErrorTrap::Probe probe(xdisplay);
@@ -312,7 +316,7 @@ bool SControl::Enabled() const
 void SControl::Show()
 {
     if (flags & SCF_MAPPED) return;
-    if (window && xdisplay) XMapRaised(xdisplay, window);
+    if (Live()) XMapRaised(xdisplay, window);
     flags |= SCF_MAPPED;
     Refresh();
 }
@@ -320,7 +324,7 @@ void SControl::Show()
 void SControl::Hide()
 {
     if (!(flags & SCF_MAPPED)) return;
-    if (window && xdisplay) XUnmapWindow(xdisplay, window);
+    if (Live()) XUnmapWindow(xdisplay, window);
     flags &= ~SCF_MAPPED;
 }
 
@@ -340,13 +344,13 @@ void SControl::Center(Point& p)
 
 void SControl::Foreground(bool)
 {
-    if (window && xdisplay) XRaiseWindow(xdisplay, window);
+    if (Live()) XRaiseWindow(xdisplay, window);
 }
 
 void SControl::SetPosition(int x, int y)
 {
     rect = Rectangle(x, y, x + Width(), y + Height());
-    if (window && xdisplay) XMoveWindow(xdisplay, window, x, y);
+    if (Live()) XMoveWindow(xdisplay, window, x, y);
 }
 
 void SControl::SetSize(int w, int h)
@@ -355,12 +359,12 @@ void SControl::SetSize(int w, int h)
     rect.bottom = rect.top + h;
     client.right = client.left + w;
     client.bottom = client.top + h;
-    if (window && xdisplay) XResizeWindow(xdisplay, window, Extent(w), Extent(h));
+    if (Live()) XResizeWindow(xdisplay, window, Extent(w), Extent(h));
 }
 
 void SControl::Resized(bool refresh)
 {
-    if (!window || !xdisplay) return;
+    if (!Live()) return;
     XWindowAttributes a;
     {
         SXErrorTrap::Probe probe(xdisplay);
@@ -373,7 +377,7 @@ void SControl::Resized(bool refresh)
 
 Point SControl::GetClient2Screen(int x, int y)
 {
-    if (!window || !xdisplay) return Point(x, y);
+    if (!Live()) return Point(x, y);
     int rx = x, ry = y;
     Window child;
     XTranslateCoordinates(xdisplay, window, DefaultRootWindow(xdisplay), x, y, &rx, &ry, &child);
@@ -384,7 +388,7 @@ Point SControl::GetClient2Screen(const Point& p) { return GetClient2Screen(p.x, 
 
 Point SControl::GetScreen2Client(int x, int y)
 {
-    if (!window || !xdisplay) return Point(x, y);
+    if (!Live()) return Point(x, y);
     int cx = x, cy = y;
     Window child;
     XTranslateCoordinates(xdisplay, DefaultRootWindow(xdisplay), window, x, y, &cx, &cy, &child);
@@ -396,13 +400,13 @@ Point SControl::GetScreen2Client(const Point& p) { return GetScreen2Client(p.x, 
 Point SControl::GetScreenPosition()
 {
     XWindowAttributes a;
-    if (!window || !xdisplay || !XGetWindowAttributes(xdisplay, window, &a)) return Point(0, 0);
+    if (!Live() || !XGetWindowAttributes(xdisplay, window, &a)) return Point(0, 0);
     return Point(a.x, a.y);
 }
 
 Point SControl::GetTopPosition()
 {
-    if (!window || !xdisplay) return Point(0, 0);
+    if (!Live()) return Point(0, 0);
     Window current = window, root = 0, up = 0;
     Window* children = nullptr;
     unsigned count = 0;
@@ -421,20 +425,20 @@ Point SControl::GetTopPosition()
 
 void SControl::SetTitleText(const char* text)
 {
-    if (!window || !xdisplay) return;
+    if (!Live()) return;
     SetTextProperties(xdisplay, window, text ? text : "");
 }
 
 void SControl::MousePointer(int x, int y)
 {
-    if (window && xdisplay) XWarpPointer(xdisplay, None, window, 0, 0, 0, 0, x, y);
+    if (Live()) XWarpPointer(xdisplay, None, window, 0, 0, 0, 0, x, y);
 }
 
 bool SControl::IsSubcontrol(unsigned i) { return i == id; }
 
 void SControl::SetRoundShape(bool round)
 {
-    if (!window || !xdisplay || !ShapeAvailable(xdisplay)) return;
+    if (!Live() || !ShapeAvailable(xdisplay)) return;
     if (!round) {
         XShapeCombineMask(xdisplay, window, ShapeBounding, 0, 0, None, ShapeSet);
         return;
@@ -478,7 +482,7 @@ void SControl::Focussing(bool focus)
 
 void SControl::Focus(bool focus)
 {
-    if (!window || !xdisplay) return;
+    if (!Live()) return;
     if (focus) {
         if (destroying || !(flags & SCF_MAPPED)) return;
         // Mapped is not viewable: inside an unmapped parent (a closed
@@ -525,7 +529,7 @@ void SControl::ActivateOwner()
 
 void SControl::Refresh()
 {
-    if (!(flags & SCF_MAPPED) || !window || !xdisplay) return;
+    if (!(flags & SCF_MAPPED) || !Live()) return;
     XEvent e = {};
     e.xexpose.type = Expose;
     e.xexpose.display = xdisplay;
@@ -538,7 +542,7 @@ void SControl::Refresh()
 
 void SControl::RefreshRectangle(const Rectangle& r)
 {
-    if (!(flags & SCF_MAPPED) || !window || !xdisplay) return;
+    if (!(flags & SCF_MAPPED) || !Live()) return;
     XEvent e = {};
     e.xexpose.type = Expose;
     e.xexpose.display = xdisplay;
@@ -552,7 +556,7 @@ void SControl::RefreshRectangle(const Rectangle& r)
 
 void SControl::SendPaintMessage(const char* type, long item1, long item2, long item3, long item4)
 {
-    if (!(flags & SCF_MAPPED) || !window || !xdisplay) return;
+    if (!(flags & SCF_MAPPED) || !Live()) return;
     XEvent e = {};
     e.xclient.type = ClientMessage;
     e.xclient.display = xdisplay;
@@ -677,7 +681,7 @@ void SControl::MouseSetCapture()
     if (!input) return;
     capture = this;
     input->state[MS_CAPTURED] = true;
-    if (!window || !xdisplay) return;
+    if (!Live()) return;
     int grabbed = XGrabPointer(xdisplay, window, False, 0x207C, GrabModeAsync, GrabModeAsync, None, None,
                                CurrentTime);
     if (grabbed != GrabSuccess) {
@@ -808,6 +812,7 @@ void SControl::CreateIdleTimer(int interval, bool start)
     if (idleTimer) return;
     unsigned number = globals ? globals->NextIdentifier() : 0;
     idleTimer = new quor::threading::STimerIdle(this, static_cast<int>(number), interval, start);
+    SEventDispatcher::Attend(true);
 }
 
 void SControl::DestroyIdleTimer()
@@ -815,6 +820,7 @@ void SControl::DestroyIdleTimer()
     quor::threading::STimerIdle* stopping = idleTimer;
     idleTimer = nullptr;
     if (!stopping) return;
+    SEventDispatcher::Attend(false);
     Unreachable();
     SToolkitRelease release;
     delete stopping;

@@ -267,6 +267,12 @@ public:
     Window GetParentWindow() const { return parentWindow; }
     // The connection the window lives on; null when it has none.
     Display* GetDisplay() const { return xdisplay; }
+    // Whether the control has a window on a connection still open: not on
+    // one the server dropped, which is neither read nor written again.
+    bool Live() const;
+    // Whether its window was made on a connection that has been let go of
+    // since (lost, or the host's at unload): it is to be made anew.
+    bool Orphaned() const;
     context::SDrawing* GetDrawing() const { return drawing; }
     context::SInput* GetInput() const { return input; }
     SToolTipData* GetTooltipData() const { return tooltip; }

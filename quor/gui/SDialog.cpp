@@ -93,8 +93,9 @@ void SDialog::RunModal()
     }
     if (SEventDispatcher::Serving(d) && !SEventDispatcher::OnDispatchThread()) {
         // The dispatching thread reads this connection and will deliver the
-        // click that closes us; reading it too would race it for events.
-        while (modalRunning && !destroying) {
+        // click that closes us; reading it too would race it for events. It
+        // stops when the server drops the connection: no click comes then.
+        while (modalRunning && !destroying && SEventDispatcher::Serving(d)) {
             SToolkitRelease release;
             quor::threading::ThreadSleep(5);
         }

@@ -70,11 +70,18 @@ void WriteLine(const char* message, const char* title)
 void SInfo(const char* message, const char* title)
 {
     WriteLine(message, title);
+    SToolkitHold hold;
+    if (boxGone) return;
+    // A box made on a connection that has been lost since goes (without a
+    // word to the server), and the box comes back on a fresh connection.
+    if (box && box->Orphaned()) {
+        delete box;
+        box = nullptr;
+    }
+    context::ReviveOwnDisplay();
     // Only our own connection: the toolkit's thread serves it whatever the
     // host does, before any editor exists and after.
     if (!__atomic_load_n(&dps, __ATOMIC_ACQUIRE)) return;
-    SToolkitHold hold;
-    if (boxGone) return;
     // Nothing may unwind into the host; the line is out already.
     try {
         if (!box) {

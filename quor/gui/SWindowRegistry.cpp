@@ -100,5 +100,13 @@ int SWindowRegistry::Count(Display* display)
     return n;
 }
 
+void SWindowRegistry::Forget(Display* display)
+{
+    Registry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (size_t i = r.entries.size(); i-- > 0;)
+        if (r.entries[i].display == display) r.entries.erase(r.entries.begin() + static_cast<long>(i));
+}
+
 }  // namespace gui
 }  // namespace quor

@@ -29,6 +29,9 @@ public:
     static SControl* FindKey(uint32_t key);
     // Registered windows on a connection.
     static int Count(Display* display);
+    // Drops every window of a lost connection: no event or lookup finds its
+    // controls again, which are freed later without asking the server.
+    static void Forget(Display* display);
 };
 
 }  // namespace gui

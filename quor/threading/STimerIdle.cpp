@@ -129,6 +129,7 @@ bool STimerIdle::Register(void* a, void (**f)(void*))
     std::lock_guard<std::mutex> guard(s.lock);
     if (std::find(s.idledata.begin(), s.idledata.end(), entry) != s.idledata.end()) return false;
     s.idledata.push_back(entry);
+    s.changed.notify_all();
     return true;
 }
 
@@ -197,8 +198,13 @@ void* STimerIdle::timercallback(void* idle)
             if (it != s.idledata.end()) i = static_cast<size_t>(it - s.idledata.begin()) + 1;
         }
         if (SThread::StopRequested()) break;
-        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod),
-                           [] { return SThread::StopRequested(); });
+        // Nothing to call: no timeout, no wake-up, until a function comes;
+        // then its first call a period later, as from a running timer.
+        if (s.idledata.empty()) {
+            s.changed.wait(lock, [&s] { return SThread::StopRequested() || !s.idledata.empty(); });
+            if (SThread::StopRequested()) break;
+        }
+        s.changed.wait_for(lock, std::chrono::milliseconds(s.idleperiod), [] { return SThread::StopRequested(); });
     }
     onIdleThread = false;
     return nullptr;

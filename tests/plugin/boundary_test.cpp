@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "plugin/PluginTestSupport.h"
-#include "tools/vsthost/VstHost.h"
+#include "tools/vsthost/VstHost.h"  // before Xlib, whose macros clash with it
+
+#include <X11/Xlib.h>
 
 using bwtest::PluginPath;
 using bwtest::StderrCapture;
@@ -107,9 +109,14 @@ TEST_F(Boundary, RecordIdentity)
     // can mono, can replacing, programs are chunks; clip, VU and synth clear.
     // The has-editor bit follows whether an editor opens: 57 with one, 56 without.
     EXPECT_EQ(effect->flags & ~effFlagsHasEditor, 56);
-    int parent = 0;
-    const bool editorOpens = host.Dispatch(effEditOpen, 0, 0, &parent) != 0;
+    // A real window where there is a server: the editor opens in no other.
+    Display* d = XOpenDisplay(nullptr);
+    Window parent = d ? XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 100, 75, 0, 0, 0) : 0x400001;
+    if (d) XSync(d, False);
+    const bool editorOpens =
+        host.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(d), reinterpret_cast<void*>(parent)) != 0;
     if (editorOpens) host.Dispatch(effEditClose);
+    if (d) XCloseDisplay(d);
     EXPECT_EQ((effect->flags & effFlagsHasEditor) != 0, editorOpens);
 }
 

@@ -33,6 +33,30 @@ bool DisplayOpen(Display* display);
 // made on it.
 void ForgetHostDisplay();
 
+// Opens the toolkit's own connection to the server "DISPLAY" names (":0.0"
+// when unset), with its error trap and its loss watch. Null when no server
+// answers.
+Display* OpenOwnDisplay();
+// The server dropped the connection `lost`: when it is dps, dps becomes null
+// (nothing new is made on it) and the connection is kept, unused, until
+// unload. Safe from any thread; makes no X call.
+void LoseDisplay(Display* lost);
+// Whether the toolkit's own connection was lost and no new one is open yet.
+bool OwnDisplayLost();
+// After a loss: opens a fresh connection, and makes the process-wide things
+// that belong to one (colour table, monitor layout; fonts and atoms follow on
+// first use) anew for it. True when dps is open afterwards. Nothing when no
+// connection was lost.
+bool ReviveOwnDisplay();
+// At unload, after dps is closed: closes the connections lost earlier.
+void CloseLostDisplays();
+// Whether the host's window `window` may take the editor: it is on the
+// toolkit's server (compared with the host's display when the host gave
+// one, otherwise by looking the window up there) and is not one of the
+// toolkit's own windows. True when the toolkit runs on the host's display.
+// Writes one line to stderr when it refuses.
+bool AcceptsHostWindow(Display* host, Window window);
+
 }  // namespace context
 }  // namespace gui
 }  // namespace quor

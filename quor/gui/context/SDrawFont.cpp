@@ -49,6 +49,7 @@ SDrawFont::SDrawFont(int size_, bool bold_, bool italic_, bool, const char* fami
     Display* d = CurrentDisplay();
     if (!d) return;
     tried = true;
+    triedOn = d;
     const int p = PixelSize(size);
     if (family || p <= 12) {
         Load(d, name.Text());

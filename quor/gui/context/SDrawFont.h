@@ -42,6 +42,8 @@ public:
     // A display was there to load it from (whether or not the server had the
     // font); false for a font made while the process had no display at all.
     bool Tried() const { return tried; }
+    // The connection it was tried on, whether or not the server had it.
+    Display* TriedOn() const { return triedOn; }
     int Ascent() const { return fontInfo ? fontInfo->ascent : 0; }
     int Descent() const { return fontInfo ? fontInfo->descent : 0; }
     // Extent width of the text; 0 without font info or text. Computed from the
@@ -74,6 +76,7 @@ private:
     Font fontId = 0;
     XFontStruct* fontInfo = nullptr;
     Display* display = nullptr;
+    Display* triedOn = nullptr;
 };
 
 }  // namespace context
