@@ -12,9 +12,12 @@
 #include "quor/gui/SCursor.h"
 #include "quor/gui/SMessageDialog.h"
 #include "quor/gui/SToolkitLock.h"
+#include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 
+using quor::gui::SControl;
 using quor::gui::SToolkitHold;
+using quor::gui::SXErrorTrap;
 
 namespace {
 
@@ -87,22 +90,31 @@ VstInt32 SPluginEditor::open(void* parent)
     // engine's way in opens.
     if (globals) {
         SToolkitHold hold;
+        SXErrorTrap::BeginLog();
+        SControl::CollectDestroyed(quor::gui::context::CurrentDisplay());
         // Opened again without a close: the panel moves to the new window.
         if (panel && IsOpen()) panel->CancelDialogs();
+        // The host destroyed its window with the panel inside (with or
+        // without a close since): the panel went with it and is built anew.
+        if (panel && !panel->GetWindow()) {
+            delete panel;
+            panel = nullptr;
+        }
+        if (topControl && !topControl->GetWindow()) {
+            delete topControl;
+            topControl = nullptr;
+        }
         parentWindow = host;
         globals->parentWindow = host;
         if (plugin->EffectName()) globals->name = *plugin->EffectName();
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
-        if (topControl) {
+        if (panel) {
             panel->Reparent(static_cast<int>(host));
             SetSize(panelWidth, panelHeight);
         } else {
             SetSize(panelWidth, panelHeight);
-            topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(),
-                                                 0, 0, 0, panelWidth, panelHeight, 0, false);
-            messageDialog = new quor::gui::SMessageDialog();
-            topControl->SetSize(panelWidth, panelHeight);
-            topWindow = topControl->GetWindow();
+            MakeHolder();
+            if (!messageDialog) messageDialog = new quor::gui::SMessageDialog();
             panel = new SPluginPanel(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0x80001,
                                      0, 0, panelWidth, panelHeight, static_cast<int>(host), false);
             panel->SetEditor(this);
@@ -132,6 +144,15 @@ VstInt32 SPluginEditor::open(void* parent)
     return 1;
 }
 
+void SPluginEditor::MakeHolder()
+{
+    if (topControl) return;
+    topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0, 0,
+                                         0, panelWidth, panelHeight, 0, false);
+    topControl->SetSize(panelWidth, panelHeight);
+    topWindow = topControl->GetWindow();
+}
+
 void SPluginEditor::close()
 {
     if (!IsOpen()) return;
@@ -145,12 +166,27 @@ void SPluginEditor::close()
     // Waits for an idle call in progress (letting the toolkit lock go
     // meanwhile), instead of sleeping and hoping it has ended.
     panel->DestroyIdleTimer();
-    panel->Reparent(static_cast<int>(topWindow));
+    // A host may have destroyed its window before this close: nothing is
+    // then asked of the windows that went with it.
+    SControl::CollectDestroyed(quor::gui::context::CurrentDisplay());
+    const bool gone = !panel->GetWindow();
+    if (!gone) {
+        if (topControl && !topControl->GetWindow()) {
+            delete topControl;
+            topControl = nullptr;
+        }
+        MakeHolder();
+        panel->Reparent(static_cast<int>(topWindow));
+    }
     parentWindow = 0;
     globals->parentWindow = 0;
     globals->cursor = nullptr;
+    // The panel lay in the host's window: when it went, so did that window,
+    // and the cursor is freed without being taken off it.
+    if (gone && cursor) cursor->SetWindow(0);
     delete cursor;
     cursor = nullptr;
+    SXErrorTrap::EndLog();
 }
 
 void SPluginEditor::postUpdate() { mailbox.PostFull(); }

@@ -37,7 +37,8 @@ public:
 
     // Shows the panel in the host's window (`parent` is its X window id): the
     // first time builds it, later times move it there. Opening again without
-    // a close moves it to the new window. Returns 1.
+    // a close moves it to the new window. A panel that a host destroyed with
+    // its window is built anew. Returns 1.
     VstInt32 open(void* parent) override;
     // Parks the panel in an invisible holder; nothing when not open.
     void close() override;
@@ -96,6 +97,9 @@ protected:
     void GetHostApp(int& result);
     // Resizes the host's window through whichever connection we have.
     void ResizeParent(int width, int height);
+    // The invisible window that keeps the panel while closed, unless it
+    // exists.
+    void MakeHolder();
 
     struct IdleRecord {
         uint32_t reserved = 0;

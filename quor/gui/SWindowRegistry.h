@@ -29,6 +29,11 @@ public:
     static SControl* FindKey(uint32_t key);
     // Registered windows on a connection.
     static int Count(Display* display);
+    // Windows of ours that another client destroyed (the last few dozen):
+    // requests sent to them before their DestroyNotify was read fail, and
+    // those errors are no fault.
+    static void Gone(Display* display, Window window);
+    static bool WasGone(Display* display, Window window);
 };
 
 }  // namespace gui
