@@ -97,8 +97,13 @@ VstInt32 SPluginEditor::open(void* parent)
         // The host destroyed its window with the panel inside (with or
         // without a close since): the panel went with it and is built anew.
         if (panel && !panel->GetWindow()) {
-            delete panel;
+            // Opened again without a close, the idle function still runs:
+            // stopped first, while the panel is still there for a call in
+            // progress.
+            panel->DestroyIdleTimer();
+            SPluginPanel* dead = panel;
             panel = nullptr;
+            delete dead;
         }
         if (topControl && !topControl->GetWindow()) {
             delete topControl;

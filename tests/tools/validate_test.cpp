@@ -124,7 +124,7 @@ TEST(ValidateBattery, EachFaultFailsTheCheckThatLooksForIt)
         {"bad-refusal", "state", "was refused but the state changed", false},
         {"xerror", "editor", "X errors (first: BadWindow", true},
         {"bad-eventproc", "editor", "_XEventProc names no executable code", true},
-        {"dead-window", "window-gone", "X errors on the host's connection (first: BadWindow", true},
+        {"dead-window", "window-gone", "X errors reached the host's error handler (first: BadWindow", true},
         {"stale-editor", "window-gone", "the editor opened in the new window painted nothing", true},
         {"io-exit", "connection-killed", "ended with exit code 1 before reporting", true},
         {"io-exit", "connection-killed", "(last step: ", true},

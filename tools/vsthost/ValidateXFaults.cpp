@@ -255,7 +255,8 @@ bool Possible(Host& host, Display*& display, Outcome& skip)
 std::string ErrorsSince(int errors0)
 {
     const int errors = XSession::Errors() - errors0;
-    return errors ? Format("%d X errors on the host's connection (first: %s)", errors, XSession::FirstError().c_str())
+    return errors ? Format("%d X errors reached the host's error handler (first: %s)", errors,
+                           XSession::FirstError().c_str())
                   : "";
 }
 
@@ -424,6 +425,7 @@ public:
                 continue;
             ++attempt;
             if (Try(n, why)) return true;
+            if (why == "Xvfb is not installed") return false;
         }
         return false;
     }
