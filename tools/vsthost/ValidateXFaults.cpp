@@ -52,7 +52,26 @@ Size EditorRect(Host& host)
     return s;
 }
 
-void Idle(void* host) { static_cast<Host*>(host)->Dispatch(effEditIdle); }
+// The host at work while it pumps events: effEditIdle and a block every 20
+// ms, loud and silent in turn, so that an editor that shows activity
+// repaints throughout.
+struct Playing {
+    explicit Playing(Host& h)
+        : host(h), in(h.Effect()->numInputs, 256), out(h.Effect()->numOutputs, 256)
+    {
+    }
+    Host& host;
+    Channels<float> in, out;
+    long blocks = 0;
+};
+
+void Idle(void* context)
+{
+    Playing* p = static_cast<Playing*>(context);
+    p->host.Dispatch(effEditIdle);
+    p->in.Sine(p->blocks++ % 2 ? 0.5 : 0.0);
+    p->host.ProcessReplacing(p->in.Pointers(), p->out.Pointers(), 256);
+}
 
 VstIntPtr OpenIn(Host& host, Display* display, Window window)
 {
@@ -180,8 +199,9 @@ Size SizeOr(Size s) { return s.width > 0 && s.height > 0 ? s : Size{300, 200}; }
 // Opens the editor in `window` as hosts do (the window sized to the editor
 // afterwards) and pumps events until it has painted, for up to `ms`.
 // Returns effEditOpen's answer; `painted` gets the pixels painted.
-VstIntPtr OpenAndWatch(Host& host, HostWindow& window, Size& size, int ms, long& painted)
+VstIntPtr OpenAndWatch(Playing& playing, HostWindow& window, Size& size, int ms, long& painted)
 {
+    Host& host = playing.host;
     const VstIntPtr opened = OpenIn(host, window.display, window.id);
     XSession::CheckHandler();
     const Size after = EditorRect(host);
@@ -192,11 +212,11 @@ VstIntPtr OpenAndWatch(Host& host, HostWindow& window, Size& size, int ms, long&
     painted = 0;
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (Clock::now() < end) {
-        PumpEvents(window.display, 50, Idle, &host);
+        PumpEvents(window.display, 50, Idle, &playing);
         painted = window.Painted(size);
         if (painted > 0) {
             // Once more: the first pixels may be the first of many.
-            PumpEvents(window.display, 100, Idle, &host);
+            PumpEvents(window.display, 100, Idle, &playing);
             painted = window.Painted(size);
             break;
         }
@@ -204,11 +224,11 @@ VstIntPtr OpenAndWatch(Host& host, HostWindow& window, Size& size, int ms, long&
     return opened;
 }
 
-void CloseEditor(Host& host, Display* display)
+void CloseEditor(Playing& playing, Display* display)
 {
-    host.Dispatch(effEditClose);
+    playing.host.Dispatch(effEditClose);
     XSession::CheckHandler();
-    PumpEvents(display, 50, Idle, &host);
+    PumpEvents(display, 50, Idle, &playing);
 }
 
 // The windows below `window`, at any depth.
@@ -274,6 +294,7 @@ Outcome WindowGone(Context& c)
     Outcome skip;
     if (!Possible(host, display, skip)) return skip;
     host.Start(44100.0f, 256);
+    Playing playing(host);
     Size size = SizeOr(EditorRect(host));
     const int errors0 = XSession::Errors();
     PluginOutput output;
@@ -281,19 +302,19 @@ Outcome WindowGone(Context& c)
     HostWindow first;
     first.Create(display, size, 0, 0);
     long painted1 = 0;
-    OpenAndWatch(host, first, size, 2000, painted1);
+    OpenAndWatch(playing, first, size, 2000, painted1);
     c.Step("the host destroys its window before effEditClose");
     first.Destroy();
-    PumpEvents(display, 100, Idle, &host);
+    PumpEvents(display, 100, Idle, &playing);
     c.Step("effEditClose after the window is gone");
-    CloseEditor(host, display);
+    CloseEditor(playing, display);
     c.Step("editor opened in a new window");
     HostWindow second;
     second.Create(display, size, 40, 40);
     long painted2 = 0;
-    const VstIntPtr opened = OpenAndWatch(host, second, size, 3000, painted2);
+    const VstIntPtr opened = OpenAndWatch(playing, second, size, 3000, painted2);
     c.Step("effEditClose in the new window");
-    CloseEditor(host, display);
+    CloseEditor(playing, display);
     second.Destroy();
     PumpEvents(display, 50);
     SyncDisplay(display);
@@ -332,6 +353,7 @@ Outcome ConnectionKilled(Context& c)
     Outcome skip;
     if (!Possible(host, display, skip)) return skip;
     host.Start(44100.0f, 256);
+    Playing playing(host);
     Size size = SizeOr(EditorRect(host));
     const int errors0 = XSession::Errors();
     PluginOutput output;
@@ -340,7 +362,7 @@ Outcome ConnectionKilled(Context& c)
     HostWindow first;
     first.Create(display, size, 0, 0);
     long painted1 = 0;
-    OpenAndWatch(host, first, size, 2000, painted1);
+    OpenAndWatch(playing, first, size, 2000, painted1);
     // A window of another client's inside the editor window, or else one at
     // the top level that came with the open.
     Window victim = 0;
@@ -357,7 +379,7 @@ Outcome ConnectionKilled(Context& c)
         }
     }
     if (!victim) {
-        CloseEditor(host, display);
+        CloseEditor(playing, display);
         first.Destroy();
         host.Close();
         return Skip("the editor has no X connection of its own (it draws through the host's): nothing to kill");
@@ -366,22 +388,17 @@ Outcome ConnectionKilled(Context& c)
     XKillClient(display, victim);
     SyncDisplay(display);
     c.Step("the host goes on after the kill: events, idle, audio");
-    Channels<float> in(host.Effect()->numInputs, 256), out(host.Effect()->numOutputs, 256);
-    in.Sine(0.5);
-    for (int i = 0; i < 25; ++i) {
-        host.ProcessReplacing(in.Pointers(), out.Pointers(), 256);
-        PumpEvents(display, 20, Idle, &host);
-    }
+    PumpEvents(display, 500, Idle, &playing);
     c.Step("effEditClose after the kill");
-    CloseEditor(host, display);
+    CloseEditor(playing, display);
     first.Destroy();
     c.Step("editor opened again in a new window");
     HostWindow second;
     second.Create(display, size, 40, 40);
     long painted2 = 0;
-    const VstIntPtr opened = OpenAndWatch(host, second, size, 3000, painted2);
+    const VstIntPtr opened = OpenAndWatch(playing, second, size, 3000, painted2);
     c.Step("effEditClose");
-    CloseEditor(host, display);
+    CloseEditor(playing, display);
     second.Destroy();
     SyncDisplay(display);
     host.Stop();
@@ -501,6 +518,8 @@ Outcome OtherServer(Context& c)
     c.Step("starting a second X server");
     SecondServer server;
     if (!server.Start(why)) return Skip("no second X server: " + why);
+    host.Start(44100.0f, 256);
+    Playing playing(host);
     Size size = SizeOr(EditorRect(host));
     // On DISPLAY's server, a window of another client's; on the second, the
     // host's window gets the same id, so that a plug-in that takes the id
@@ -544,14 +563,14 @@ Outcome OtherServer(Context& c)
     PluginOutput output;
     c.Step("effEditOpen with the Display* and window of %s", server.Name().c_str());
     long painted = 0;
-    const VstIntPtr opened = OpenAndWatch(host, window, size, 3000, painted);
+    const VstIntPtr opened = OpenAndWatch(playing, window, size, 3000, painted);
     XSync(decoyClient, False);
     std::vector<Window> there, astray;
     Descendants(second, window.id, there);
     Descendants(decoyClient, decoy.id, astray);
     const long astrayPainted = decoy.Painted(size);
     c.Step("effEditClose");
-    CloseEditor(host, second);
+    CloseEditor(playing, second);
     window.Destroy();
     decoy.Destroy();
     host.Stop();
