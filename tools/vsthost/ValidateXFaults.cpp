@@ -8,6 +8,7 @@
 #include "tools/vsthost/XHost.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -255,6 +256,23 @@ std::vector<Window> TopLevels(Display* d)
     return all;
 }
 
+// The process a window names in _NET_WM_PID; 0 when it names none.
+long WindowPid(Display* d, Window w)
+{
+    const Atom atom = XInternAtom(d, "_NET_WM_PID", True);
+    if (atom == 0) return 0;
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(d, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+        data && format == 32 && items == 1)
+        pid = *reinterpret_cast<const long*>(data);
+    if (data) XFree(data);
+    return pid;
+}
+
 // Whether the connection `d` made the window (the id's client part is its).
 bool MadeBy(Display* d, XID id) { return (id & ~d->resource_mask) == d->resource_base; }
 
@@ -370,10 +388,13 @@ Outcome ConnectionKilled(Context& c)
     Descendants(display, first.id, inside);
     for (Window w : inside)
         if (!victim && !MadeBy(display, w)) victim = w;
+    // A new top-level window may also be another program's on a shared
+    // server: only one that names this process is taken.
     bool topLevel = false;
     if (!victim) {
         for (Window w : TopLevels(display)) {
             if (victim || MadeBy(display, w) || std::find(before.begin(), before.end(), w) != before.end()) continue;
+            if (WindowPid(display, w) != static_cast<long>(getpid())) continue;
             victim = w;
             topLevel = true;
         }
