@@ -396,6 +396,44 @@ TEST_F(ControlPaint, TheErrorLogGivesOneLineAnErrorTenAnOpeningAndThenACount)
     for (const std::string& line : second) EXPECT_EQ(line.compare(0, one.size(), one), 0) << line;
 }
 
+TEST_F(ControlPaint, WindowsAnotherClientDestroysAreForgottenWithoutAnError)
+{
+    Window host = XCreateSimpleWindow(test, root, 100, 100, 80, 80, 0, 0, 0);
+    XMapWindow(test, host);
+    XSync(test, False);
+    auto parent = Make(0, 0, 0, 60, 60, Rgb(0, 0, 200));
+    auto* child = new Probe(&globals, parent.get(), 2, 0, 5, 5, 20, 20, Rgb(200, 0, 0));
+    Locked([&] {
+        parent->Add(child);
+        child->Show();
+        parent->Reparent(static_cast<int>(host));
+    });
+    Settle();
+    const Window was = parent->GetWindow(), childWas = child->GetWindow();
+    ASSERT_NE(was, 0u);
+    // The host's window goes, and ours inside it.
+    XDestroyWindow(test, host);
+    XSync(test, False);
+    Locked([&] {
+        // Sent before the DestroyNotify is handled: an error, and no fault.
+        XMapWindow(own, was);
+        XSync(own, False);
+        SControl::CollectDestroyed(own);
+        EXPECT_EQ(parent->GetWindow(), 0u);
+        EXPECT_EQ(child->GetWindow(), 0u);
+        EXPECT_EQ(SWindowRegistry::Find(own, was), nullptr);
+        EXPECT_EQ(SWindowRegistry::Find(own, childWas), nullptr);
+        // Nothing is asked of them any more.
+        parent->Hide();
+        parent->Show();
+        child->Refresh();
+        parent->Reparent(0);
+    });
+    parent.reset();
+    Settle();
+    // The teardown fails on any error counted on the toolkit's connection.
+}
+
 TEST_F(ControlPaint, FocusGoesOnlyToViewableWindows)
 {
     auto parent = Make(0, 30, 30, 80, 60, 0);
