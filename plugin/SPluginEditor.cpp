@@ -12,6 +12,7 @@
 #include "quor/gui/SCursor.h"
 #include "quor/gui/SMessageDialog.h"
 #include "quor/gui/SToolkitLock.h"
+#include "quor/gui/SWindowRegistry.h"
 #include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 
@@ -91,7 +92,8 @@ VstInt32 SPluginEditor::open(void* parent)
     if (globals) {
         SToolkitHold hold;
         SXErrorTrap::BeginLog();
-        SControl::CollectDestroyed(quor::gui::context::CurrentDisplay());
+        Display* display = quor::gui::context::CurrentDisplay();
+        SControl::CollectDestroyed(display);
         // Opened again without a close: the panel moves to the new window.
         if (panel && IsOpen()) panel->CancelDialogs();
         // The host destroyed its window with the panel inside (with or
@@ -109,8 +111,10 @@ VstInt32 SPluginEditor::open(void* parent)
             delete topControl;
             topControl = nullptr;
         }
+        if (IsOpen() && parentWindow != host) SControl::WatchForeign(display, parentWindow, false);
         parentWindow = host;
         globals->parentWindow = host;
+        SControl::WatchForeign(display, host, true);
         if (plugin->EffectName()) globals->name = *plugin->EffectName();
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
         if (panel) {
@@ -165,15 +169,16 @@ void SPluginEditor::close()
     isOpen.store(false, std::memory_order_release);
     if (!globals || !panel) return;
     SToolkitHold hold;
+    Display* display = quor::gui::context::CurrentDisplay();
+    // A host may have destroyed its window before this close: nothing is
+    // then asked of the windows that went with it.
+    SControl::CollectDestroyed(display);
     // A dialog left open would give the focus back to a window that is
     // about to go unmapped.
     panel->CancelDialogs();
     // Waits for an idle call in progress (letting the toolkit lock go
     // meanwhile), instead of sleeping and hoping it has ended.
     panel->DestroyIdleTimer();
-    // A host may have destroyed its window before this close: nothing is
-    // then asked of the windows that went with it.
-    SControl::CollectDestroyed(quor::gui::context::CurrentDisplay());
     const bool gone = !panel->GetWindow();
     if (!gone) {
         if (topControl && !topControl->GetWindow()) {
@@ -183,12 +188,14 @@ void SPluginEditor::close()
         MakeHolder();
         panel->Reparent(static_cast<int>(topWindow));
     }
+    // The panel lay in the host's window: when it went, so did that window,
+    // and the cursor is freed without being taken off it.
+    const bool hostGone = gone || quor::gui::SWindowRegistry::WasGone(display, parentWindow);
+    if (hostGone && cursor) cursor->SetWindow(0);
+    if (!hostGone) SControl::WatchForeign(display, parentWindow, false);
     parentWindow = 0;
     globals->parentWindow = 0;
     globals->cursor = nullptr;
-    // The panel lay in the host's window: when it went, so did that window,
-    // and the cursor is freed without being taken off it.
-    if (gone && cursor) cursor->SetWindow(0);
     delete cursor;
     cursor = nullptr;
     SXErrorTrap::EndLog();

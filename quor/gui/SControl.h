@@ -259,6 +259,11 @@ public:
     // control). Afterwards GetWindow() is 0 for every control whose window
     // went before the call. Only on the toolkit's own connection.
     static void CollectDestroyed(Display* display);
+    // Asks for (or stops asking for) the DestroyNotify of another client's
+    // window that we draw in or on (the host's editor window), so that its
+    // end is known too (SWindowRegistry::WasGone). Only on the toolkit's own
+    // connection: on the host's it would change the host's own selection.
+    static void WatchForeign(Display* display, Window window, bool watch);
 
     // ---- accessors
     SGlobals* GetGlobals() const { return globals; }

@@ -124,6 +124,9 @@ bool SControl::eventProc(XEvent* event)
     }
     if (event->type > MappingNotify || !event->xany.window) return false;
     SControl* control = SWindowRegistry::Find(display, event->xany.window);
+    // A watched window of the host's; ours that we destroyed ourselves are
+    // unregistered first and land here too, which does no harm.
+    if (!control && event->type == DestroyNotify) SWindowRegistry::Gone(display, event->xdestroywindow.window);
     if (!control || control->destroying || !control->input) return false;
     return control->Dispatch(event);
 }
@@ -205,6 +208,13 @@ void SControl::CollectDestroyed(Display* display)
     XSync(display, False);
     XEvent event;
     while (XCheckTypedEvent(display, DestroyNotify, &event)) eventProc(&event);
+}
+
+void SControl::WatchForeign(Display* display, Window window, bool watch)
+{
+    if (!display || !window || !SXErrorTrap::Installed(display) || SWindowRegistry::WasGone(display, window)) return;
+    XSelectInput(display, window, watch ? StructureNotifyMask : NoEventMask);
+    XFlush(display);
 }
 
 bool SControl::OnButtonPress(XButtonEvent& b)

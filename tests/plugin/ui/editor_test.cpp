@@ -249,6 +249,17 @@ TEST_F(EditorTest, AWindowTheHostDestroysFirstTakesThePanelAndTheNextOpenBuildsA
     }
     EXPECT_TRUE(live());
     EXPECT_GT(LogoInk(), 100);
+    // With an options dialog open (a window of its own at the top level).
+    ClickAt(current, audioLampX, lampY);
+    ASSERT_NE(WaitForTopLevel("SOptionsDialog"), 0u);
+    destroy(current);
+    Close();
+    EXPECT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+    Open(NewWindow(350, 350));
+    ClickAt(current, audioLampX, lampY);
+    const Window dialog = WaitForTopLevel("SOptionsDialog");
+    ASSERT_NE(dialog, 0u) << "the new panel takes clicks";
+    ClickAt(dialog, 20 + 25, 100 - 30);
     Close();
     EXPECT_EQ(Stderr(), "");
     // The parked panel survives the host's window, as before.
