@@ -80,14 +80,18 @@ VstIntPtr OpenIn(Host& host, Display* display, Window window)
                          reinterpret_cast<void*>(static_cast<uintptr_t>(window)));
 }
 
-// What the plug-in writes to file descriptor 2 meanwhile, passed on to the
-// earlier descriptor afterwards (where the battery shows it for a failed
-// check).
+// What the plug-in writes to file descriptor 2 meanwhile. In the battery's
+// child process that is a file, read afterwards from where it stood: should
+// the plug-in end the process, its last words stay there for the battery to
+// show. Anything else (a terminal with --no-fork) is swapped for a file
+// meanwhile, whose text is passed on afterwards.
 class PluginOutput {
 public:
     PluginOutput()
     {
         fflush(stderr);
+        start = lseek(STDERR_FILENO, 0, SEEK_END);
+        if (start >= 0) return;
         file = tmpfile();
         if (!file) return;
         saved = dup(STDERR_FILENO);
@@ -99,13 +103,18 @@ public:
 
     void End()
     {
-        if (saved < 0) return;
         fflush(stderr);
+        char buffer[4096];
+        if (start >= 0) {
+            for (ssize_t n; (n = pread(STDERR_FILENO, buffer, sizeof buffer, start)) > 0; start += n)
+                text.append(buffer, static_cast<size_t>(n));
+            return;
+        }
+        if (saved < 0) return;
         dup2(saved, STDERR_FILENO);
         close(saved);
         saved = -1;
         rewind(file);
-        char buffer[4096];
         for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
         fclose(file);
         if (!text.empty()) fprintf(stderr, "%s", text.c_str());
@@ -140,6 +149,7 @@ public:
     }
 
 private:
+    off_t start = -1;
     FILE* file = nullptr;
     int saved = -1;
     std::string text;
