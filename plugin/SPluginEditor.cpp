@@ -12,9 +12,13 @@
 #include "quor/gui/SCursor.h"
 #include "quor/gui/SMessageDialog.h"
 #include "quor/gui/SToolkitLock.h"
+#include "quor/gui/SWindowRegistry.h"
+#include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
 
+using quor::gui::SControl;
 using quor::gui::SToolkitHold;
+using quor::gui::SXErrorTrap;
 
 namespace {
 
@@ -96,23 +100,40 @@ VstInt32 SPluginEditor::open(void* parent)
         SToolkitHold hold;
         // Built on a connection the server has dropped since: built anew
         // on the current one.
-        if (topControl && topControl->Orphaned()) DropLostPanel();
+        if ((topControl && topControl->Orphaned()) || (panel && panel->Orphaned())) DropLostPanel();
+        SXErrorTrap::BeginLog();
+        Display* display = quor::gui::context::CurrentDisplay();
+        SControl::CollectDestroyed(display);
         // Opened again without a close: the panel moves to the new window.
         if (panel && IsOpen()) panel->CancelDialogs();
+        // The host destroyed its window with the panel inside (with or
+        // without a close since): the panel went with it and is built anew.
+        if (panel && !panel->GetWindow()) {
+            // Opened again without a close, the idle function still runs:
+            // stopped first, while the panel is still there for a call in
+            // progress.
+            panel->DestroyIdleTimer();
+            SPluginPanel* dead = panel;
+            panel = nullptr;
+            delete dead;
+        }
+        if (topControl && !topControl->GetWindow()) {
+            delete topControl;
+            topControl = nullptr;
+        }
+        if (IsOpen() && parentWindow != host) SControl::WatchForeign(display, parentWindow, false);
         parentWindow = host;
         globals->parentWindow = host;
+        SControl::WatchForeign(display, host, true);
         if (plugin->EffectName()) globals->name = *plugin->EffectName();
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
-        if (topControl) {
+        if (panel) {
             panel->Reparent(static_cast<int>(host));
             SetSize(panelWidth, panelHeight);
         } else {
             SetSize(panelWidth, panelHeight);
-            topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(),
-                                                 0, 0, 0, panelWidth, panelHeight, 0, false);
-            messageDialog = new quor::gui::SMessageDialog();
-            topControl->SetSize(panelWidth, panelHeight);
-            topWindow = topControl->GetWindow();
+            MakeHolder();
+            if (!messageDialog) messageDialog = new quor::gui::SMessageDialog();
             panel = new SPluginPanel(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0x80001,
                                      0, 0, panelWidth, panelHeight, static_cast<int>(host), false);
             panel->SetEditor(this);
@@ -161,6 +182,15 @@ void SPluginEditor::DropLostPanel()
     topWindow = 0;
 }
 
+void SPluginEditor::MakeHolder()
+{
+    if (topControl) return;
+    topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0, 0,
+                                         0, panelWidth, panelHeight, 0, false);
+    topControl->SetSize(panelWidth, panelHeight);
+    topWindow = topControl->GetWindow();
+}
+
 void SPluginEditor::close()
 {
     if (!IsOpen()) return;
@@ -168,6 +198,10 @@ void SPluginEditor::close()
     isOpen.store(false, std::memory_order_release);
     if (!globals || !panel) return;
     SToolkitHold hold;
+    Display* display = quor::gui::context::CurrentDisplay();
+    // A host may have destroyed its window before this close: nothing is
+    // then asked of the windows that went with it.
+    SControl::CollectDestroyed(display);
     // A dialog left open would give the focus back to a window that is
     // about to go unmapped.
     panel->CancelDialogs();
@@ -175,12 +209,26 @@ void SPluginEditor::close()
     // meanwhile), instead of sleeping and hoping it has ended.
     panel->DestroyIdleTimer();
     // Sends nothing when the connection has been lost.
-    panel->Reparent(static_cast<int>(topWindow));
+    const bool gone = !panel->GetWindow();
+    if (!gone) {
+        if (topControl && !topControl->GetWindow()) {
+            delete topControl;
+            topControl = nullptr;
+        }
+        MakeHolder();
+        panel->Reparent(static_cast<int>(topWindow));
+    }
+    // The panel lay in the host's window: when it went, so did that window,
+    // and the cursor is freed without being taken off it.
+    const bool hostGone = gone || quor::gui::SWindowRegistry::WasGone(display, parentWindow);
+    if (hostGone && cursor) cursor->SetWindow(0);
+    if (!hostGone) SControl::WatchForeign(display, parentWindow, false);
     parentWindow = 0;
     globals->parentWindow = 0;
     globals->cursor = nullptr;
     delete cursor;
     cursor = nullptr;
+    SXErrorTrap::EndLog();
 }
 
 void SPluginEditor::postUpdate() { mailbox.PostFull(); }

@@ -39,9 +39,10 @@ public:
 
     // Shows the panel in the host's window (`parent` is its X window id): the
     // first time builds it, later times move it there. Opening again without
-    // a close moves it to the new window. Returns 1; 0 (and nothing opens)
-    // for a window that is not on the toolkit's server. After the toolkit's
-    // connection was lost, opens a fresh one and builds the panel anew.
+    // a close moves it to the new window. A panel that a host destroyed with
+    // its window is built anew. Returns 1; 0 (and nothing opens) for a window
+    // that is not on the toolkit's server. After the toolkit's connection was
+    // lost, opens a fresh one and builds the panel anew.
     VstInt32 open(void* parent) override;
     // Parks the panel in an invisible holder; nothing when not open.
     void close() override;
@@ -103,6 +104,9 @@ protected:
     // Frees the GUI objects made on a connection that has been lost (the
     // toolkit lock is held); the next open builds them again.
     void DropLostPanel();
+    // The invisible window that keeps the panel while closed, unless it
+    // exists.
+    void MakeHolder();
 
     struct IdleRecord {
         uint32_t reserved = 0;

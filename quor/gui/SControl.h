@@ -244,12 +244,26 @@ public:
     // event's own connection and hands it the event. False when the event
     // is not for a live control of this toolkit.
     static bool eventProc(XEvent* event);
-    // Prints an X error in the "XError Message: " format and sets xerror.
+    // Prints an X error as one "XError Message: " line (within the log's
+    // budget, SXErrorTrap::Admit) and sets xerror.
     static int errorHandler(Display* display, XErrorEvent* event);
     // The 32-bit item of a window property, read with errors trapped. False
     // (and xerror set for an X error) unless exactly one item came back.
     static bool getProperty(Display* display, Window window, Atom property, uint32_t* value);
     static bool xerror;
+    // Another client may destroy a window of ours (a host destroys its
+    // editor window, and ours inside it go too): the server then tells
+    // each of them with DestroyNotify. Handles those already sent: a round
+    // trip, then every DestroyNotify in the queue, ahead of other events,
+    // under the toolkit lock (no event is then between the queue and its
+    // control). Afterwards GetWindow() is 0 for every control whose window
+    // went before the call. Only on the toolkit's own connection.
+    static void CollectDestroyed(Display* display);
+    // Asks for (or stops asking for) the DestroyNotify of another client's
+    // window that we draw in or on (the host's editor window), so that its
+    // end is known too (SWindowRegistry::WasGone). Only on the toolkit's own
+    // connection: on the host's it would change the host's own selection.
+    static void WatchForeign(Display* display, Window window, bool watch);
 
     // ---- accessors
     SGlobals* GetGlobals() const { return globals; }
@@ -294,6 +308,9 @@ protected:
     bool OnCrossing(XCrossingEvent& e);
     bool OnKey(XKeyEvent& e);
     bool OnClientMessage(XClientMessageEvent& e);
+    // The window was destroyed by someone else: its id is forgotten, so that
+    // nothing is ever asked of it again.
+    void WindowGone();
     void PlaceTooltip();
     // Whether the pointer lies inside `control`'s client rectangle.
     bool PointerInside(SControl* control);

@@ -124,6 +124,9 @@ bool SControl::eventProc(XEvent* event)
     }
     if (event->type > MappingNotify || !event->xany.window) return false;
     SControl* control = SWindowRegistry::Find(display, event->xany.window);
+    // A watched window of the host's; ours that we destroyed ourselves are
+    // unregistered first and land here too, which does no harm.
+    if (!control && event->type == DestroyNotify) SWindowRegistry::Gone(display, event->xdestroywindow.window);
     if (!control || control->destroying || !control->input) return false;
     return control->Dispatch(event);
 }
@@ -177,10 +180,41 @@ bool SControl::Dispatch(XEvent* e)
         return true;
     }
     case ClientMessage: return OnClientMessage(e->xclient);
+    case DestroyNotify:
+        // A parent's SubstructureNotify would name a child here.
+        if (e->xdestroywindow.window == window) WindowGone();
+        return true;
     case KeyPress:
     case KeyRelease: return OnKey(e->xkey);
     default: return false;
     }
+}
+
+void SControl::WindowGone()
+{
+    SWindowRegistry::Gone(xdisplay, window);
+    SWindowRegistry::Unregister(this);
+    if (capture == this) capture = nullptr;
+    window = 0;
+    flags &= ~SCF_MAPPED;
+}
+
+void SControl::CollectDestroyed(Display* display)
+{
+    // On the host's connection the events are the host's to read, and it
+    // hands ours to eventProc itself.
+    if (!display || !SXErrorTrap::Installed(display)) return;
+    SToolkitHold hold;
+    XSync(display, False);
+    XEvent event;
+    while (XCheckTypedEvent(display, DestroyNotify, &event)) eventProc(&event);
+}
+
+void SControl::WatchForeign(Display* display, Window window, bool watch)
+{
+    if (!display || !window || !SXErrorTrap::Installed(display) || SWindowRegistry::WasGone(display, window)) return;
+    XSelectInput(display, window, watch ? StructureNotifyMask : NoEventMask);
+    XFlush(display);
 }
 
 bool SControl::OnButtonPress(XButtonEvent& b)
@@ -453,23 +487,23 @@ void SControl::PlaceTooltip()
 int SControl::errorHandler(Display* display, XErrorEvent* event)
 {
     if (!display || !event) return 0;
-    char text[1024] = {};
+    xerror = true;
+    if (!SXErrorTrap::Admit()) return 0;
+    char text[256] = {};
     XGetErrorText(display, event->error_code, text, sizeof text);
-    fprintf(stderr, "XError Message: %s\n", text);
     // Request codes above 127 belong to extensions, which have no entry in
     // the core request database.
+    char request[256] = {};
     if (static_cast<signed char>(event->request_code) >= 0) {
         char number[16];
         snprintf(number, sizeof number, "%d", event->request_code);
-        char request[1024] = {};
         XGetErrorDatabaseText(display, "XRequest", number, "", request, sizeof request);
-        fprintf(stderr, "XError Message: (%s)\n", request);
-        fprintf(stderr, "XError Message: Request=%d\n", event->request_code);
-        fprintf(stderr, "XError Message: Serial=%lu\n", event->serial);
-        fprintf(stderr, "XError Message: Minor=%d\n", event->minor_code);
-        fprintf(stderr, "XError Message: XID=%lu\n", static_cast<unsigned long>(event->resourceid));
     }
-    xerror = true;
+    // One line, written at once, so that lines of other threads cannot cut
+    // into it.
+    fprintf(stderr, "XError Message: %s; request %d%s%s%s, minor %d, serial %lu, XID 0x%lx\n", text,
+            event->request_code, request[0] ? " (" : "", request, request[0] ? ")" : "", event->minor_code,
+            event->serial, static_cast<unsigned long>(event->resourceid));
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "quor/gui/SWindowRegistry.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/gui/context/SDrawBitmap.h"
 
@@ -87,7 +88,7 @@ void SCursor::Release()
 {
     if (display && DisplayOpen(display)) {
         if (xcursor) {
-            if (window) XUndefineCursor(display, window);
+            if (window && !SWindowRegistry::WasGone(display, window)) XUndefineCursor(display, window);
             XFreeCursor(display, xcursor);
         }
         XFlush(display);
@@ -97,13 +98,14 @@ void SCursor::Release()
 
 void SCursor::Set()
 {
-    if (!display || !window || !xcursor) return;
+    // The window is usually the host's, which it may destroy at any time.
+    if (!display || !window || !xcursor || SWindowRegistry::WasGone(display, window)) return;
     XDefineCursor(display, window, xcursor);
 }
 
 void SCursor::Free()
 {
-    if (!display || !window) return;
+    if (!display || !window || SWindowRegistry::WasGone(display, window)) return;
     if (xcursor) XUndefineCursor(display, window);
     XFlush(display);
     hidden = false;
@@ -184,7 +186,7 @@ void SCursorDefault::Set()
 
 void SCursorDefault::Free()
 {
-    if (display && window) {
+    if (display && window && !SWindowRegistry::WasGone(display, window)) {
         if (xcursor) XUndefineCursor(display, window);
         XFlush(display);
     }

@@ -83,9 +83,14 @@ void Drain(Display* display)
     // XPending flushes and reads what the socket holds without blocking;
     // XNextEvent then never waits.
     while (!dispatch().stop.load(std::memory_order_relaxed) && XPending(display) > 0) {
+        // Taken off the queue under the lock: whoever holds it knows that
+        // every event is either handled or still queued
+        // (SControl::CollectDestroyed relies on it). Another thread may have
+        // emptied the queue meanwhile, and XNextEvent must not wait here.
+        SToolkitHold hold;
+        if (XEventsQueued(display, QueuedAlready) <= 0) continue;
         XEvent event;
         XNextEvent(display, &event);
-        SToolkitHold hold;
         SControl::eventProc(&event);
     }
 }

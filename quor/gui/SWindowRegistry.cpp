@@ -15,10 +15,19 @@ struct Entry {
     uint32_t key;
 };
 
+struct Destroyed {
+    Display* display;
+    Window window;
+};
+
 struct Registry {
     std::mutex lock;
     std::vector<Entry> entries;  // a few dozen at most: a scan is cheapest
     uint32_t lastKey = 0;
+    // A ring: a panel and its children are about a dozen windows, and
+    // ids of a connection are not given out again soon.
+    Destroyed gone[64] = {};
+    unsigned next = 0;
 };
 
 Registry& registry()
@@ -89,6 +98,24 @@ SControl* SWindowRegistry::FindKey(uint32_t key)
     for (const Entry& e : r.entries)
         if (e.key == key) return e.control;
     return nullptr;
+}
+
+void SWindowRegistry::Gone(Display* display, Window window)
+{
+    if (!display || !window) return;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.gone[r.next++ % 64] = Destroyed{display, window};
+}
+
+bool SWindowRegistry::WasGone(Display* display, Window window)
+{
+    if (!display || !window) return false;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (const Destroyed& d : r.gone)
+        if (d.window == window && d.display == display) return true;
+    return false;
 }
 
 int SWindowRegistry::Count(Display* display)

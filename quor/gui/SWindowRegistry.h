@@ -32,6 +32,11 @@ public:
     // Drops every window of a lost connection: no event or lookup finds its
     // controls again, which are freed later without asking the server.
     static void Forget(Display* display);
+    // Windows of ours that another client destroyed (the last few dozen):
+    // requests sent to them before their DestroyNotify was read fail, and
+    // those errors are no fault.
+    static void Gone(Display* display, Window window);
+    static bool WasGone(Display* display, Window window);
 };
 
 }  // namespace gui

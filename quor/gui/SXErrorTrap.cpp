@@ -1,11 +1,13 @@
 #include "quor/gui/SXErrorTrap.h"
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "quor/gui/SControl.h"
+#include "quor/gui/SWindowRegistry.h"
 
 // Last: it defines min and max as macros.
 #include <X11/Xlibint.h>
@@ -18,6 +20,11 @@ namespace gui {
 namespace {
 
 std::atomic<uint64_t> trapped{0};
+
+// The log's budget since the last BeginLog.
+std::mutex logLock;
+int logged = 0;
+uint64_t unlogged = 0;
 
 struct Trap {
     Display* display;
@@ -40,6 +47,20 @@ Hooked& hooked()
 std::mutex probeLock;
 SXErrorTrap::Probe* probes = nullptr;
 
+// A window of ours that another client destroyed: requests sent to it before
+// we read its DestroyNotify fail. The server sends the notification before
+// any such error, so it is in the queue now or has been handled. The queue is
+// read under the display's lock, which Xlib holds while it calls the hook.
+bool DestroyedByOthers(Display* display, const xError* wire)
+{
+    if (wire->errorCode != BadWindow && wire->errorCode != BadDrawable) return false;
+    const Window window = wire->resourceID;
+    if (SWindowRegistry::WasGone(display, window)) return true;
+    for (const _XQEvent* q = display->head; q; q = q->next)
+        if (q->event.type == DestroyNotify && q->event.xdestroywindow.window == window) return true;
+    return false;
+}
+
 // Every error of the connection passes here before any error handler: Xlib
 // asks its asynchronous reply handlers first, on both of the paths an error
 // can arrive by (while a request waits for its reply, and among the events).
@@ -59,6 +80,7 @@ Bool Hook(Display* display, xReply* reply, char*, int, XPointer)
             }
         }
     }
+    if (DestroyedByOthers(display, wire)) return True;
     XErrorEvent event = {};
     event.type = 0;
     event.display = display;
@@ -152,6 +174,40 @@ bool SXErrorTrap::Installed(Display* display)
 }
 
 uint64_t SXErrorTrap::Count() { return trapped.load(std::memory_order_relaxed); }
+
+void SXErrorTrap::BeginLog()
+{
+    std::lock_guard<std::mutex> guard(logLock);
+    logged = 0;
+    unlogged = 0;
+}
+
+void SXErrorTrap::EndLog()
+{
+    uint64_t quiet;
+    int shown;
+    {
+        std::lock_guard<std::mutex> guard(logLock);
+        quiet = unlogged;
+        shown = logged;
+        logged = 0;
+        unlogged = 0;
+    }
+    if (quiet)
+        fprintf(stderr, "XError Message: %llu more X errors not shown (%llu since the editor opened)\n",
+                static_cast<unsigned long long>(quiet), static_cast<unsigned long long>(quiet + shown));
+}
+
+bool SXErrorTrap::Admit()
+{
+    std::lock_guard<std::mutex> guard(logLock);
+    if (logged < LogLines) {
+        ++logged;
+        return true;
+    }
+    ++unlogged;
+    return false;
+}
 
 // The display stays locked for the probe's lifetime, so that requests of
 // other threads cannot fall inside its range of serials.

@@ -6,10 +6,14 @@
 // asks a connection's asynchronous reply handlers about every error before
 // any error handler, so one such handler, installed for good, catches them.
 //
-// Every error so trapped is printed in the control's "XError Message: "
-// format and counted, except errors of requests made inside a Probe: those
-// are expected answers (a window that may be gone) and only set the probe's
-// flag.
+// Every error so trapped is counted and printed as one "XError Message: "
+// line, except errors of requests made inside a Probe: those are expected
+// answers (a window that may be gone) and only set the probe's flag; and
+// errors about a window of ours that another client destroyed before we
+// knew, which are no fault either (SWindowRegistry::Gone). A fault
+// that repeats would otherwise fill the host's log: from one editor opening
+// to the next at most LogLines lines are printed, and the rest are summed up
+// in one line when the editor closes.
 
 #include <X11/Xlib.h>
 
@@ -29,6 +33,16 @@ public:
     static void Forget(Display* display);
     // Errors trapped on any hooked connection outside probes since load.
     static uint64_t Count();
+
+    static constexpr int LogLines = 10;
+    // An editor opens: the log's budget starts again.
+    static void BeginLog();
+    // The editor closes: one line with the count of the errors not printed
+    // since BeginLog, if there were any.
+    static void EndLog();
+    // For the error handler: counts the error and says whether it gets its
+    // line.
+    static bool Admit();
 
     // Marks the requests made on `display` during its lifetime as probes. On
     // a connection without the hook the process-wide handler is borrowed

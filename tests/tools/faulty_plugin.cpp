@@ -13,17 +13,31 @@
 //   bad-eventproc the editor's _XEventProc names no executable code
 //   aligned-stack processing keeps SSE vectors on a stack it takes to be
 //                 16-byte aligned (i386)
+//   dead-window   the editor destroys its window at effEditClose even when
+//                 the host's window took it along already
+//   stale-editor  once the host's window took the editor's along, later
+//                 opens show nothing
+//   io-exit       the editor on a connection of its own, which ends the
+//                 process when it breaks (Xlib's default)
+//   own-server    the editor on a connection of its own to DISPLAY's server,
+//                 whatever server the host's window is on
+// and one mode that is no fault:
+//   own-connection the editor on a connection of its own to the host's
+//                 server, which may break without ending the process
 
 #include <X11/Xlib.h>
 #include <sys/mman.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "plugin/VstInterface.h"
 
@@ -48,7 +62,76 @@ struct Faulty {
     ERect rect{0, 0, 60, 80};
     Display* display = nullptr;
     Window window = 0;
+    Window parent = 0;
+    // The editor's own connection, if it has one, and whether it broke.
+    Display* own = nullptr;
+    bool lost = false;
+    bool stale = false;
 };
+
+// Called when the own connection breaks; Xlib drops every later request.
+void Lost(Display*, void* faulty) { static_cast<Faulty*>(faulty)->lost = true; }
+
+// Xlib calls the process-wide IO-error handler before a connection's own
+// exit handler, and its default one ends the process: ours returns for the
+// editors' connections and passes the others' on. The module is never
+// unloaded (nodelete), so the chain may stay.
+std::mutex ownLock;
+std::vector<Display*> owned;
+XIOErrorHandler hostHandler = nullptr;
+
+int ChainedIOError(Display* d)
+{
+    XIOErrorHandler next;
+    {
+        std::lock_guard<std::mutex> guard(ownLock);
+        if (std::find(owned.begin(), owned.end(), d) != owned.end()) return 0;
+        next = hostHandler;
+    }
+    return next ? next(d) : 0;
+}
+
+void Own(Display* d, bool add)
+{
+    static std::once_flag chained;
+    if (add) std::call_once(chained, [] { hostHandler = XSetIOErrorHandler(ChainedIOError); });
+    std::lock_guard<std::mutex> guard(ownLock);
+    if (add)
+        owned.push_back(d);
+    else
+        owned.erase(std::remove(owned.begin(), owned.end(), d), owned.end());
+}
+
+// The window the editor was opened in is gone (and the editor's with it):
+// the battery's editor windows are top-level, so a look at the root's
+// children tells without a request that could fail.
+bool ParentGone(Faulty* f)
+{
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(f->display, DefaultRootWindow(f->display), &root, &up, &children, &count)) return false;
+    bool found = false;
+    for (unsigned i = 0; i < count; ++i) found = found || children[i] == f->parent;
+    if (children) XFree(children);
+    return !found;
+}
+
+void CloseEditor(Faulty* f)
+{
+    if (f->window && !f->lost) {
+        const bool gone = ParentGone(f);
+        if (gone && Fault("stale-editor")) f->stale = true;
+        if (!gone || Fault("dead-window")) XDestroyWindow(f->display, f->window);
+        XFlush(f->display);
+    }
+    f->window = 0;
+    if (f->own) {
+        XCloseDisplay(f->own);
+        if (!Fault("io-exit")) Own(f->own, false);
+    }
+    f->own = nullptr;
+    f->lost = false;
+}
 
 // Exposes need no drawing: the window's background colour is its picture.
 void EventProc(XEvent*) {}
@@ -93,7 +176,7 @@ VstIntPtr Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
     Faulty* f = static_cast<Faulty*>(e->object);
     switch (opcode) {
     case effClose:
-        if (f->window) XDestroyWindow(f->display, f->window);
+        CloseEditor(f);
         delete f;
         return 1;
     case effOpen:
@@ -146,9 +229,21 @@ VstIntPtr Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
         return 1;
     case effEditOpen: {
         if (!ptr || !value) return 0;
-        f->display = reinterpret_cast<Display*>(value);
-        const Window parent = static_cast<Window>(reinterpret_cast<uintptr_t>(ptr));
-        f->window = XCreateSimpleWindow(f->display, parent, 0, 0, 80, 60, 0, 0, 0x336699);
+        CloseEditor(f);
+        Display* host = reinterpret_cast<Display*>(value);
+        if (Fault("own-server"))
+            f->own = XOpenDisplay(nullptr);
+        else if (Fault("own-connection") || Fault("io-exit"))
+            f->own = XOpenDisplay(DisplayString(host));
+        if ((Fault("own-server") || Fault("own-connection") || Fault("io-exit")) && !f->own) return 0;
+        if (f->own && !Fault("io-exit")) {
+            Own(f->own, true);
+            XSetIOErrorExitHandler(f->own, Lost, f);
+        }
+        f->display = f->own ? f->own : host;
+        f->parent = static_cast<Window>(reinterpret_cast<uintptr_t>(ptr));
+        if (f->stale) return 1;
+        f->window = XCreateSimpleWindow(f->display, f->parent, 0, 0, 80, 60, 0, 0, 0x336699);
         XSelectInput(f->display, f->window, ExposureMask);
         SetEventProc(f->display, f->window, Fault("bad-eventproc"));
         XMapWindow(f->display, f->window);
@@ -157,11 +252,7 @@ VstIntPtr Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
         return 1;
     }
     case effEditClose:
-        if (f->window) {
-            XDestroyWindow(f->display, f->window);
-            XFlush(f->display);
-            f->window = 0;
-        }
+        CloseEditor(f);
         return 1;
     default:
         return 0;

@@ -50,27 +50,6 @@ bool Load(Context& c, Host& host, std::string& why)
     return Open(host, c.options, why);
 }
 
-// Faults found in one check, kept short: the first few in full, then a count.
-class Findings {
-public:
-    void Add(const std::string& text)
-    {
-        if (count++ < 4) items.push_back(text);
-    }
-    bool Empty() const { return count == 0; }
-    std::string Text() const
-    {
-        std::string t;
-        for (size_t i = 0; i < items.size(); ++i) t += (i ? "; " : "") + items[i];
-        if (count > static_cast<int>(items.size())) t += Format("; and %d more", count - static_cast<int>(items.size()));
-        return t;
-    }
-
-private:
-    int count = 0;
-    std::vector<std::string> items;
-};
-
 // One processing call on fresh guarded buffers; faults go to `findings`.
 void ProcessChecked(Host& host, int frames, Findings& findings, const char* what, bool accumulate = false,
                     int64_t start = 0)
@@ -1365,28 +1344,32 @@ Outcome NoDisplay(Context& c)
 
 const std::vector<CheckDef>& Checks()
 {
-    static const std::vector<CheckDef> checks = {
-        {"load-unload", "dlopen, entry point, effOpen, a block, effClose, dlclose, repeated: no thread, file descriptor "
-                        "or X connection left behind",
-         LoadUnload, 1},
-        {"instances", "several instances open at once, each processing on its own thread", Instances, 1},
-        {"editor", "editor open/close in a real top-level window while audio runs; every X error counted", Editor, 1},
-        {"editor-instances", "several instances with their editors open at once", EditorInstances, 1},
-        {"state", "programs; chunk round trips; truncated, oversized, random and unterminated chunks", State, 1},
-        {"parameters", "indices -1..1000 with 0, 1, -1, 2, NaN, infinities, denormals; name, label and display texts "
-                       "into guarded buffers",
-         Parameters, 1},
-        {"dispatcher", "opcodes 0..100 with plausible and hostile index, value and option and a guarded buffer",
-         Dispatcher, 1},
-        {"midi", "10000 events in one block, other event types, odd byte sizes, sysex with a null pointer", Midi, 1},
-        {"blocks", "blocks of 0, 1, 3, 4096, 1048576 frames; null channel pointers; in-place buffers", Blocks, 1},
-        {"threads", "audio, GUI (editor open/close) and a thread setting parameters and chunks, all at once", Threads,
-         1},
-        {"stack", "i386: processing, events and parameters called with the stack only 4-byte aligned, as older hosts "
-                  "and bridges call",
-         Stack, 1},
-        {"no-display", "the battery again with DISPLAY unset and with a display that refuses", NoDisplay, 6},
-    };
+    static const std::vector<CheckDef> checks = [] {
+        std::vector<CheckDef> all = {
+            {"load-unload", "dlopen, entry point, effOpen, a block, effClose, dlclose, repeated: no thread, file descriptor "
+                            "or X connection left behind",
+             LoadUnload, 1},
+            {"instances", "several instances open at once, each processing on its own thread", Instances, 1},
+            {"editor", "editor open/close in a real top-level window while audio runs; every X error counted", Editor, 1},
+            {"editor-instances", "several instances with their editors open at once", EditorInstances, 1},
+            {"state", "programs; chunk round trips; truncated, oversized, random and unterminated chunks", State, 1},
+            {"parameters", "indices -1..1000 with 0, 1, -1, 2, NaN, infinities, denormals; name, label and display texts "
+                           "into guarded buffers",
+             Parameters, 1},
+            {"dispatcher", "opcodes 0..100 with plausible and hostile index, value and option and a guarded buffer",
+             Dispatcher, 1},
+            {"midi", "10000 events in one block, other event types, odd byte sizes, sysex with a null pointer", Midi, 1},
+            {"blocks", "blocks of 0, 1, 3, 4096, 1048576 frames; null channel pointers; in-place buffers", Blocks, 1},
+            {"threads", "audio, GUI (editor open/close) and a thread setting parameters and chunks, all at once", Threads,
+             1},
+            {"stack", "i386: processing, events and parameters called with the stack only 4-byte aligned, as older hosts "
+                      "and bridges call",
+             Stack, 1},
+        };
+        for (const CheckDef& def : XFaultChecks()) all.push_back(def);
+        all.push_back({"no-display", "the battery again with DISPLAY unset and with a display that refuses", NoDisplay, 6});
+        return all;
+    }();
     return checks;
 }
 

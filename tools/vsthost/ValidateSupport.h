@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,8 @@ struct CheckDef {
 };
 
 const std::vector<CheckDef>& Checks();
+// Those for what X does behind a plug-in's back (ValidateXFaults.cpp).
+const std::vector<CheckDef>& XFaultChecks();
 
 // Memory whose `size` usable bytes are followed by `guard` pattern bytes and
 // then by a page that cannot be touched: a write into the guard is seen by
@@ -128,6 +131,28 @@ bool LoadPlugin(Host& host, const std::string& path, std::string& why);
 std::vector<VstMidiEvent> Notes(int count, int frames, int seed = 0);
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Faults found in one check, kept short: the first few in full, then a count.
+class Findings {
+public:
+    void Add(const std::string& text)
+    {
+        if (count++ < 4) items.push_back(text);
+    }
+    bool Empty() const { return count == 0; }
+    std::string Text() const
+    {
+        std::string t;
+        for (size_t i = 0; i < items.size(); ++i) t += (i ? "; " : "") + items[i];
+        if (count > static_cast<int>(items.size())) t += Format("; and %d more", count - static_cast<int>(items.size()));
+        return t;
+    }
+
+private:
+    int count = 0;
+    std::vector<std::string> items;
+};
+
 
 }  // namespace validate
 }  // namespace vsthost

@@ -225,6 +225,18 @@ protected:
         return ink;
     }
 
+    // What the process wrote to file descriptor 2 since the test began.
+    std::string Stderr()
+    {
+        fflush(stderr);
+        std::string text;
+        char buffer[4096];
+        off_t at = 0;
+        for (ssize_t n; (n = pread(captured, buffer, sizeof buffer, at)) > 0; at += n)
+            text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+
     float Parameter(int index) { return effect->getParameter(effect, index); }
     void SetParameter(int index, float v) { effect->setParameter(effect, index, v); }
 

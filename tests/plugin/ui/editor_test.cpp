@@ -206,4 +206,67 @@ TEST_F(EditorTest, ClosingWithADialogOpenClosesItAsCancel)
     ClickAt(dialog, 20 + 25, 100 - 30);
 }
 
+// Hosts destroy their editor window before effEditClose, or without one: the
+// panel goes with the window, and the next open shows a live one in the new
+// window without a single X error.
+TEST_F(EditorTest, AWindowTheHostDestroysFirstTakesThePanelAndTheNextOpenBuildsAnother)
+{
+    auto live = [&] {
+        return WaitFor([&] {
+            Block(-20.0f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return Lamp(audioLampX) == green;
+        }) && WaitFor([&] {
+            Block(-70.0f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return Lamp(audioLampX) == black;
+        });
+    };
+    auto destroy = [&](Window w) {
+        XDestroyWindow(test, w);
+        windows.erase(std::find(windows.begin(), windows.end(), w));
+        XSync(test, False);
+    };
+    ASSERT_TRUE(live());
+    EXPECT_GT(LogoInk(), 100);
+    // Destroyed, then closed, then opened in a new window.
+    destroy(window);
+    Close();
+    const Window second = NewWindow(400, 300);
+    Open(second);
+    EXPECT_TRUE(live()) << "the new panel shows the lamps";
+    EXPECT_GT(LogoInk(), 100);
+    // Destroyed, then opened again without a close.
+    destroy(second);
+    const Window third = NewWindow(500, 300);
+    Open(third);
+    EXPECT_TRUE(live());
+    // Several times over: nothing accumulates, nothing is written.
+    for (int round = 0; round < 3; ++round) {
+        destroy(current);
+        Close();
+        Open(NewWindow(300 + 100 * round, 400));
+    }
+    EXPECT_TRUE(live());
+    EXPECT_GT(LogoInk(), 100);
+    // With an options dialog open (a window of its own at the top level).
+    ClickAt(current, audioLampX, lampY);
+    ASSERT_NE(WaitForTopLevel("SOptionsDialog"), 0u);
+    destroy(current);
+    Close();
+    EXPECT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+    Open(NewWindow(350, 350));
+    ClickAt(current, audioLampX, lampY);
+    const Window dialog = WaitForTopLevel("SOptionsDialog");
+    ASSERT_NE(dialog, 0u) << "the new panel takes clicks";
+    ClickAt(dialog, 20 + 25, 100 - 30);
+    Close();
+    EXPECT_EQ(Stderr(), "");
+    // The parked panel survives the host's window, as before.
+    destroy(current);
+    Open(NewWindow(600, 400));
+    EXPECT_TRUE(live());
+    EXPECT_EQ(Stderr(), "");
+}
+
 }  // namespace

@@ -9,6 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include "ProbeControl.h"
 #include "quor/gui/SAtoms.h"
@@ -303,6 +307,131 @@ TEST_F(ControlPaint, PropertyReadsOfAMissingWindowFailQuietly)
     // Whichever thread reads the connection first handles the error.
     EXPECT_TRUE(WaitFor([&] { return SXErrorTrap::Count() == before + 1; }));
     trapped = SXErrorTrap::Count();  // expected: not a failure of this test
+}
+
+// What the process writes to file descriptor 2 meanwhile.
+class Fd2 {
+public:
+    Fd2()
+    {
+        fflush(stderr);
+        file = tmpfile();
+        saved = dup(2);
+        dup2(fileno(file), 2);
+    }
+    ~Fd2() { Take(); }
+    std::string Take()
+    {
+        if (saved >= 0) {
+            fflush(stderr);
+            dup2(saved, 2);
+            close(saved);
+            saved = -1;
+            rewind(file);
+            char buffer[4096];
+            for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+            fclose(file);
+        }
+        return text;
+    }
+
+private:
+    FILE* file = nullptr;
+    int saved = -1;
+    std::string text;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t from = 0, end; from < text.size(); from = end + 1) {
+        end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+    }
+    return lines;
+}
+
+TEST_F(ControlPaint, TheErrorLogGivesOneLineAnErrorTenAnOpeningAndThenACount)
+{
+    Window gone = XCreateSimpleWindow(test, root, 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(test, gone);
+    XSync(test, False);
+    auto fail = [&](int n) {
+        const uint64_t before = SXErrorTrap::Count();
+        Locked([&] {
+            for (int i = 0; i < n; ++i) XMapWindow(own, gone);
+            XSync(own, False);
+        });
+        EXPECT_TRUE(WaitFor([&] { return SXErrorTrap::Count() == before + static_cast<uint64_t>(n); }));
+    };
+    std::vector<std::string> first, second;
+    {
+        Fd2 capture;
+        SXErrorTrap::BeginLog();
+        fail(25);
+        SXErrorTrap::EndLog();
+        first = Lines(capture.Take());
+    }
+    {
+        Fd2 capture;
+        SXErrorTrap::BeginLog();
+        fail(3);
+        SXErrorTrap::EndLog();
+        second = Lines(capture.Take());
+    }
+    trapped = SXErrorTrap::Count();  // expected: not a failure of this test
+    char id[32];
+    snprintf(id, sizeof id, "XID 0x%lx", static_cast<unsigned long>(gone));
+    const std::string one = std::string("XError Message: BadWindow (invalid Window parameter); request 8 (X_MapWindow), "
+                                        "minor 0, serial ");
+    ASSERT_EQ(first.size(), 11u) << testing::PrintToString(first);
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(first[i].compare(0, one.size(), one), 0) << first[i];
+        EXPECT_NE(first[i].find(id), std::string::npos) << first[i];
+    }
+    EXPECT_EQ(first[10], "XError Message: 15 more X errors not shown (25 since the editor opened)");
+    // The next opening has its ten lines again, and no count when all showed.
+    ASSERT_EQ(second.size(), 3u) << testing::PrintToString(second);
+    for (const std::string& line : second) EXPECT_EQ(line.compare(0, one.size(), one), 0) << line;
+}
+
+TEST_F(ControlPaint, WindowsAnotherClientDestroysAreForgottenWithoutAnError)
+{
+    Window host = XCreateSimpleWindow(test, root, 100, 100, 80, 80, 0, 0, 0);
+    XMapWindow(test, host);
+    XSync(test, False);
+    auto parent = Make(0, 0, 0, 60, 60, Rgb(0, 0, 200));
+    auto* child = new Probe(&globals, parent.get(), 2, 0, 5, 5, 20, 20, Rgb(200, 0, 0));
+    Locked([&] {
+        parent->Add(child);
+        child->Show();
+        parent->Reparent(static_cast<int>(host));
+    });
+    Settle();
+    const Window was = parent->GetWindow(), childWas = child->GetWindow();
+    ASSERT_NE(was, 0u);
+    // The host's window goes, and ours inside it.
+    XDestroyWindow(test, host);
+    XSync(test, False);
+    Locked([&] {
+        // Sent before the DestroyNotify is handled: an error, and no fault.
+        XMapWindow(own, was);
+        XSync(own, False);
+        SControl::CollectDestroyed(own);
+        EXPECT_EQ(parent->GetWindow(), 0u);
+        EXPECT_EQ(child->GetWindow(), 0u);
+        EXPECT_EQ(SWindowRegistry::Find(own, was), nullptr);
+        EXPECT_EQ(SWindowRegistry::Find(own, childWas), nullptr);
+        // Nothing is asked of them any more.
+        parent->Hide();
+        parent->Show();
+        child->Refresh();
+        parent->Reparent(0);
+    });
+    parent.reset();
+    Settle();
+    // The teardown fails on any error counted on the toolkit's connection.
 }
 
 TEST_F(ControlPaint, FocusGoesOnlyToViewableWindows)
