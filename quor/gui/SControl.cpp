@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/SGlobals.h"
@@ -220,12 +221,12 @@ void SControl::CleanUp()
     destroying = true;
     if (cleanedUp) return;
     cleanedUp = true;
-    // No event reaches a control being taken apart, even while the lock is
-    // let go below to stop its timers.
+    // No event reaches a control being taken apart.
     SWindowRegistry::Unregister(this);
     PrepareCleanUp();
     DestroyIdleTimer();
     StopTimer(true);
+    DeleteAddedTimers();
     if ((style & SCS_CAPTURE) && input) {
         if (input->state[MS_CAPTURED]) MouseReleaseCapture();
         input->Reset();
@@ -752,16 +753,10 @@ void SControl::SetFrameColour(uint32_t colour1, uint32_t colour3, uint32_t colou
 
 context::SDrawDevice* SControl::GetDevice() { return drawing ? drawing->GetDevice() : nullptr; }
 
-// The toolkit lock is about to be let go: a control being destroyed must be
-// out of the dispatcher's reach first.
-void SControl::Unreachable()
-{
-    if (destroying) SWindowRegistry::Unregister(this);
-}
-
-// ---- timers and idle functions. Stopping waits for a call in progress on
-// the timer or idle thread, and that call may be waiting for the toolkit
-// lock: the lock is let go meanwhile.
+// ---- timers and idle functions. Stopping never waits for a timer or idle
+// call in progress while the toolkit lock is held: such a call runs under
+// that lock, so none can be in progress, and a thread about to make one finds
+// it stopped once it has the lock.
 
 void SControl::CreateTimer(int interval, bool start)
 {
@@ -785,22 +780,44 @@ void SControl::StopTimer(bool destroy)
         timer = nullptr;
         timerId = 0;
     }
-    {
-        Unreachable();
-        SToolkitRelease release;
-        stopping->Stop();
-        if (destroy) delete stopping;
-    }
+    stopping->Stop();
+    if (destroy) delete stopping;
 }
 
 quor::threading::STimer* SControl::AddTimer(int interval, bool start)
 {
+    SToolkitHold hold;
     EnableEventHandler(EVENT_TIMER);
     AddEventListener(this, EVENT_TIMER);
     unsigned number = globals ? globals->NextIdentifier() : 0;
     auto* extra = new quor::threading::STimer(this, number, 0);
+    extra->SetOwner(this);
+    addedTimers.push_back(extra);
     if (start) extra->Start(interval > 0 ? static_cast<unsigned>(interval) : 0u);
     return extra;
+}
+
+void SControl::RemoveTimer(quor::threading::STimer* added)
+{
+    SToolkitHold hold;
+    if (std::find(addedTimers.begin(), addedTimers.end(), added) != addedTimers.end()) delete added;
+}
+
+void SControl::ForgetTimer(quor::threading::STimer* added)
+{
+    SToolkitHold hold;
+    auto it = std::find(addedTimers.begin(), addedTimers.end(), added);
+    if (it != addedTimers.end()) addedTimers.erase(it);
+}
+
+void SControl::DeleteAddedTimers()
+{
+    while (!addedTimers.empty()) {
+        quor::threading::STimer* going = addedTimers.back();
+        addedTimers.pop_back();
+        going->SetOwner(nullptr);
+        delete going;
+    }
 }
 
 void SControl::CreateIdleTimer(int interval, bool start)
@@ -814,9 +831,6 @@ void SControl::DestroyIdleTimer()
 {
     quor::threading::STimerIdle* stopping = idleTimer;
     idleTimer = nullptr;
-    if (!stopping) return;
-    Unreachable();
-    SToolkitRelease release;
     delete stopping;
 }
 
@@ -827,10 +841,7 @@ void SControl::CreateIdleFunction(void (**function)(void*), void* argument)
 
 void SControl::DestroyIdleFunction()
 {
-    if (!idleTimer) return;
-    Unreachable();
-    SToolkitRelease release;
-    idleTimer->RemoveFunction();
+    if (idleTimer) idleTimer->RemoveFunction();
 }
 
 // ---- tooltips

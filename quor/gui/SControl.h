@@ -190,7 +190,13 @@ public:
     virtual void DestroyIdleFunction();
     virtual void StartTimer(int interval);
     virtual void StopTimer(bool destroy);
+    // A further timer delivering EVENT_TIMER to this control's listeners.
+    // The control owns it and ends it when it is cleaned up; delete it (or
+    // call RemoveTimer) to end it earlier.
     virtual quor::threading::STimer* AddTimer(int interval, bool start);
+    void RemoveTimer(quor::threading::STimer* added);
+    // Called by an added timer that is being deleted.
+    void ForgetTimer(quor::threading::STimer* added);
     virtual void TimerProc(int) {}
     virtual void IdleProc() {}
     virtual void Run() {}
@@ -289,6 +295,7 @@ protected:
     bool OnKey(XKeyEvent& e);
     bool OnClientMessage(XClientMessageEvent& e);
     void PlaceTooltip();
+    void DeleteAddedTimers();
     // Whether the pointer lies inside `control`'s client rectangle.
     bool PointerInside(SControl* control);
     // Every paint runs between these: under the display lock, so that its
@@ -296,7 +303,6 @@ protected:
     void BeginPaint();
     void EndPaint();
     void SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
-    void Unreachable();
 
     SGlobals* globals;
     SControl* parent;
@@ -313,6 +319,7 @@ protected:
     context::SInput* input;
     quor::threading::STimer* timer;
     quor::threading::STimerIdle* idleTimer;
+    std::vector<quor::threading::STimer*> addedTimers;
     SToolTipData* tooltip;
     std::vector<SHotKey> hotkeys;
     bool reactive;

@@ -148,6 +148,16 @@ void SThread::Cancel()
         pthread_join(thread, nullptr);
 }
 
+void SThread::Abandon()
+{
+    if (!running) return;
+    running = false;
+    RequestStop();
+    if (!joinable) return;
+    joinable = false;
+    Adopt(IsCurrent() ? pthread_self() : thread);
+}
+
 void SThread::Detach()
 {
     if (!joinable) return;
