@@ -69,11 +69,13 @@ void WriteLine(const char* message, const char* title)
 
 void SInfo(const char* message, const char* title)
 {
+    // Line and box in one order: with several threads the box shows the
+    // message that the log ends with.
+    SToolkitHold hold;
     WriteLine(message, title);
     // Only our own connection: the toolkit's thread serves it whatever the
     // host does, before any editor exists and after.
     if (!__atomic_load_n(&dps, __ATOMIC_ACQUIRE)) return;
-    SToolkitHold hold;
     if (boxGone) return;
     // Nothing may unwind into the host; the line is out already.
     try {
