@@ -190,9 +190,13 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
         Atom quorwnd = SAtoms::Get(d, "_QUORWND");
         const long key[1] = {static_cast<long>(SWindowRegistry::Register(this, d, window))};
         SetProperty32(d, window, quorwnd, quorwnd, key, 1);
-        Atom proc = SAtoms::Get(d, "_XEventProc");
-        const long address[1] = {static_cast<long>(EventProcAddress())};
-        SetProperty32(d, window, proc, proc, address, 1);
+        // Without a trampoline there is no address to give: a host finding
+        // none leaves the window's events to the toolkit's own thread.
+        if (const uint32_t entry = EventProcAddress()) {
+            Atom proc = SAtoms::Get(d, "_XEventProc");
+            const long address[1] = {static_cast<long>(entry)};
+            SetProperty32(d, window, proc, proc, address, 1);
+        }
         if (d == dps) SEventDispatcher::Serve(d);
     }
     CreateContexts();
