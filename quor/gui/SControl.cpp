@@ -555,9 +555,9 @@ void SControl::RefreshRectangle(const Rectangle& r)
     XSendEvent(xdisplay, window, False, ExposureMask, &e);
 }
 
-void SControl::SendPaintMessage(const char* type, long item1, long item2, long item3, long item4)
+bool SControl::SendPaintMessage(const char* type, long item1, long item2, long item3, long item4)
 {
-    if (!(flags & SCF_MAPPED) || !window || !xdisplay) return;
+    if (!(flags & SCF_MAPPED) || !window || !xdisplay) return false;
     XEvent e = {};
     e.xclient.type = ClientMessage;
     e.xclient.display = xdisplay;
@@ -570,14 +570,31 @@ void SControl::SendPaintMessage(const char* type, long item1, long item2, long i
     e.xclient.data.l[4] = item4;
     XSendEvent(xdisplay, window, False, 0, &e);
     XFlush(xdisplay);
+    return true;
 }
 
 void SControl::RefreshRegion(context::SDrawRegion* region)
 {
-    // The server carries 32 bits per item: a 64-bit pointer travels in two.
-    uint64_t address = reinterpret_cast<uintptr_t>(region);
-    SendPaintMessage("WM_PAINT_REGION", static_cast<long>(address & 0xFFFFFFFFu),
-                     static_cast<long>(address >> 32), 0, 0);
+    // Any client can send this message: it carries a number, not the
+    // region, and only a number this control handed out draws anything.
+    SToolkitHold hold;
+    uint32_t serial = ++regionSerial;
+    if (serial == 0) serial = ++regionSerial;
+    if (SendPaintMessage("WM_PAINT_REGION", static_cast<long>(serial), 0, 0, 0))
+        pendingRegions.push_back(PendingRegion{serial, region});
+}
+
+context::SDrawRegion* SControl::TakePendingRegion(uint32_t serial, bool* found)
+{
+    *found = false;
+    for (auto it = pendingRegions.begin(); it != pendingRegions.end(); ++it) {
+        if (it->serial != serial) continue;
+        context::SDrawRegion* region = it->region;
+        pendingRegions.erase(it);
+        *found = true;
+        return region;
+    }
+    return nullptr;
 }
 
 void SControl::RefreshArea(unsigned area) { SendPaintMessage("WM_PAINT_AREA", static_cast<long>(area), 0, 0, 0); }

@@ -139,6 +139,8 @@ public:
     virtual void Refresh();
     virtual void RefreshRectangle(const Rectangle& r);
     virtual void RefreshOutlines();
+    // Draws `region` (which must live until then) when the request comes
+    // back through the queue.
     virtual void RefreshRegion(context::SDrawRegion* region);
     virtual void RefreshArea(unsigned area);
     virtual void RefreshControls(long) {}
@@ -302,7 +304,10 @@ protected:
     // requests are not interleaved with other threads' on the connection.
     void BeginPaint();
     void EndPaint();
-    void SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
+    // False when nothing was sent (no window, or not mapped).
+    bool SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
+    // The region RefreshRegion gave this number, once.
+    context::SDrawRegion* TakePendingRegion(uint32_t serial, bool* found);
 
     SGlobals* globals;
     SControl* parent;
@@ -320,6 +325,13 @@ protected:
     quor::threading::STimer* timer;
     quor::threading::STimerIdle* idleTimer;
     std::vector<quor::threading::STimer*> addedTimers;
+    // Regions asked for by RefreshRegion whose message has not come back.
+    struct PendingRegion {
+        uint32_t serial;
+        context::SDrawRegion* region;
+    };
+    std::vector<PendingRegion> pendingRegions;
+    uint32_t regionSerial = 0;
     SToolTipData* tooltip;
     std::vector<SHotKey> hotkeys;
     bool reactive;
