@@ -95,9 +95,7 @@ VstInt32 SPluginEditor::open(void* parent)
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
         if (topControl) {
             panel->Reparent(static_cast<int>(host));
-            SetSize(panelWidth, panelHeight);
         } else {
-            SetSize(panelWidth, panelHeight);
             topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(),
                                                  0, 0, 0, panelWidth, panelHeight, 0, false);
             messageDialog = new quor::gui::SMessageDialog();
@@ -126,6 +124,9 @@ VstInt32 SPluginEditor::open(void* parent)
             panel->CreateIdleFunction(&idleRecord.function, this);
         }
     }
+    // After the lock is let go: a host may serve these on its GUI thread,
+    // which may be waiting for the lock in _XEventProc meanwhile.
+    if (globals) SetSize(panelWidth, panelHeight);
     plugin->SetEditorClosed(false);
     isOpen.store(true, std::memory_order_release);
     postUpdate();
@@ -217,8 +218,12 @@ void SPluginEditor::SetSize(int width, int height)
 {
     rect = ERect{0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
     plugin->SetEditorRect(rect);
-    if (plugin->canHostDo(const_cast<char*>("sizeWindow")) != 1) ResizeParent(width, height);
+    if (plugin->canHostDo(const_cast<char*>("sizeWindow")) != 1) {
+        SToolkitHold hold;
+        ResizeParent(width, height);
+    }
     plugin->sizeWindow(width, height);
+    SToolkitHold hold;
     if (panel) panel->SetSize(width, height);
 }
 
