@@ -44,7 +44,8 @@ public:
     // cleans up. Returns to its caller: never ends the process. On the
     // toolkit's own connection the dispatching thread serves the events and
     // this only waits, unless it runs on that thread (from a handler): then
-    // it reads them itself.
+    // it reads them itself. Like a modal dialog, it lets the toolkit lock go
+    // at every level while it waits.
     virtual void Loop();
     virtual SControl* GetMenu() { return menu; }
     virtual void SetMenu(SControl* m) { menu = m; }
