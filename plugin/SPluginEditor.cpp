@@ -143,8 +143,8 @@ void SPluginEditor::close()
     // A dialog left open would give the focus back to a window that is
     // about to go unmapped.
     panel->CancelDialogs();
-    // Waits for an idle call in progress (letting the toolkit lock go
-    // meanwhile), instead of sleeping and hoping it has ended.
+    // Idle calls run under the toolkit lock: none is in progress now, and
+    // none comes once this returns.
     panel->DestroyIdleTimer();
     panel->Reparent(static_cast<int>(topWindow));
     parentWindow = 0;
