@@ -27,7 +27,7 @@ using EventProc = void (*)(XEvent*);
 Display* hostDisplay = nullptr;
 Window panel = 0;
 EventProc proc = nullptr;
-bool armed = false;
+std::atomic<bool> armed{false};
 std::vector<std::string> blocked;
 std::vector<std::unique_ptr<std::thread>> guiCalls;
 
