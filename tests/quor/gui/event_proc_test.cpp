@@ -18,19 +18,19 @@ namespace {
 
 class EventProc : public bwtest::GuiTest {
 protected:
-    // The property's one item, or -1 when the window has none.
-    long Property(Window w, const char* name)
+    // The property's one 32-bit item, or -1 when the window has none.
+    long long Property(Window w, const char* name)
     {
         Atom atom = XInternAtom(test, name, False);
         Atom type;
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        long value = -1;
+        long long value = -1;
         if (XGetWindowProperty(test, w, atom, 0, 1, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
                 Success &&
             type != None && count == 1)
-            value = reinterpret_cast<long*>(data)[0];
+            value = static_cast<uint32_t>(reinterpret_cast<long*>(data)[0]);
         if (data) XFree(data);
         return value;
     }
