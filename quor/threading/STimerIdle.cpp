@@ -15,7 +15,8 @@ namespace threading {
 
 namespace {
 
-thread_local bool onIdleThread = false;
+// Static TLS (see SThread.cpp).
+thread_local bool onIdleThread __attribute__((tls_model("initial-exec"))) = false;
 
 struct IdleState {
     std::mutex lock;
