@@ -129,9 +129,7 @@ VstInt32 SPluginEditor::open(void* parent)
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
         if (panel) {
             panel->Reparent(static_cast<int>(host));
-            SetSize(panelWidth, panelHeight);
         } else {
-            SetSize(panelWidth, panelHeight);
             MakeHolder();
             if (!messageDialog) messageDialog = new quor::gui::SMessageDialog();
             panel = new SPluginPanel(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0x80001,
@@ -157,6 +155,9 @@ VstInt32 SPluginEditor::open(void* parent)
             panel->CreateIdleFunction(&idleRecord.function, this);
         }
     }
+    // After the lock is let go: a host may serve these on its GUI thread,
+    // which may be waiting for the lock in _XEventProc meanwhile.
+    if (globals) SetSize(panelWidth, panelHeight);
     plugin->SetEditorClosed(false);
     isOpen.store(true, std::memory_order_release);
     postUpdate();
@@ -205,8 +206,8 @@ void SPluginEditor::close()
     // A dialog left open would give the focus back to a window that is
     // about to go unmapped.
     panel->CancelDialogs();
-    // Waits for an idle call in progress (letting the toolkit lock go
-    // meanwhile), instead of sleeping and hoping it has ended.
+    // Idle calls run under the toolkit lock: none is in progress now, and
+    // none comes once this returns.
     panel->DestroyIdleTimer();
     // Sends nothing when the connection has been lost.
     const bool gone = !panel->GetWindow();
@@ -295,8 +296,12 @@ void SPluginEditor::SetSize(int width, int height)
 {
     rect = ERect{0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
     plugin->SetEditorRect(rect);
-    if (plugin->canHostDo(const_cast<char*>("sizeWindow")) != 1) ResizeParent(width, height);
+    if (plugin->canHostDo(const_cast<char*>("sizeWindow")) != 1) {
+        SToolkitHold hold;
+        ResizeParent(width, height);
+    }
     plugin->sizeWindow(width, height);
+    SToolkitHold hold;
     if (panel) panel->SetSize(width, height);
 }
 

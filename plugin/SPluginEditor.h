@@ -79,7 +79,8 @@ public:
     virtual void idleslow();
 
     // Sizing: tells the host (and the panel); without the host's "sizeWindow"
-    // the host's window is resized directly.
+    // the host's window is resized directly. They call the host: never with
+    // the toolkit lock held.
     void SetSize(int width, int height);
     void Resize(int width, int height);
     void ChangeSize(int dw, int dh);

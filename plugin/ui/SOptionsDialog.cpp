@@ -242,6 +242,9 @@ void SOptionsDialog::CloseDialog()
     shown = false;
     modal = false;
     RowTooltips(false);
+    // The switch square shows what the rows do: off (blue) when the dialog
+    // is shown again, and the first click turns them on.
+    if (tooltip) tooltip->EnableTooltips(false);
 }
 
 void SOptionsDialog::MouseStateChanged(bool* state, int change)
@@ -256,8 +259,6 @@ void SOptionsDialog::MouseStateChanged(bool* state, int change)
     unsigned mask;
     if (!XQueryPointer(xdisplay, DefaultRootWindow(xdisplay), &root, &child, &rx, &ry, &wx, &wy, &mask)) return;
     if (!Inside(tooltip->TipRect(), GetScreen2Client(rx, ry))) return;
-    // Inverted, not reset: closing the dialog switched the rows' tooltips
-    // off without touching the flag.
     tooltip->ToggleTooltips();
     RefreshTiprect();
     RowTooltips(tooltip->TooltipsEnabled());

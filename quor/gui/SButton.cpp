@@ -30,8 +30,9 @@ void SButton<U>::FreeBitmaps()
 {
     delete deviceOff;
     delete deviceOn;
+    // One bitmap may serve both states.
+    if (bitmapOn != bitmapOff) delete bitmapOn;
     delete bitmapOff;
-    delete bitmapOn;
     deviceOff = deviceOn = nullptr;
     bitmapOff = bitmapOn = nullptr;
 }
@@ -78,7 +79,13 @@ void SButton<U>::Reset()
 template <bool U>
 void SButton<U>::SetBitmaps(context::SDrawBitmap* off, context::SDrawBitmap* on)
 {
-    FreeBitmaps();
+    // The bitmaps given may be the current ones, or one for both states:
+    // none still in use is freed, and each is freed once.
+    delete deviceOff;
+    delete deviceOn;
+    deviceOff = deviceOn = nullptr;
+    if (bitmapOff != off && bitmapOff != on) delete bitmapOff;
+    if (bitmapOn != bitmapOff && bitmapOn != off && bitmapOn != on) delete bitmapOn;
     bitmapOff = off;
     bitmapOn = on;
     context::SDrawDevice* window = this->drawing ? this->drawing->GetDevice() : nullptr;

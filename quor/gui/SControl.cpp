@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/SGlobals.h"
@@ -189,9 +190,13 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
         Atom quorwnd = SAtoms::Get(d, "_QUORWND");
         const long key[1] = {static_cast<long>(SWindowRegistry::Register(this, d, window))};
         SetProperty32(d, window, quorwnd, quorwnd, key, 1);
-        Atom proc = SAtoms::Get(d, "_XEventProc");
-        const long address[1] = {static_cast<long>(EventProcAddress())};
-        SetProperty32(d, window, proc, proc, address, 1);
+        // Without a trampoline there is no address to give: a host finding
+        // none leaves the window's events to the toolkit's own thread.
+        if (const uint32_t entry = EventProcAddress()) {
+            Atom proc = SAtoms::Get(d, "_XEventProc");
+            const long address[1] = {static_cast<long>(entry)};
+            SetProperty32(d, window, proc, proc, address, 1);
+        }
         if (d == dps) SEventDispatcher::Serve(d);
     }
     CreateContexts();
@@ -220,12 +225,12 @@ void SControl::CleanUp()
     destroying = true;
     if (cleanedUp) return;
     cleanedUp = true;
-    // No event reaches a control being taken apart, even while the lock is
-    // let go below to stop its timers.
+    // No event reaches a control being taken apart.
     SWindowRegistry::Unregister(this);
     PrepareCleanUp();
     DestroyIdleTimer();
     StopTimer(true);
+    DeleteAddedTimers();
     if ((style & SCS_CAPTURE) && input) {
         if (input->state[MS_CAPTURED]) MouseReleaseCapture();
         input->Reset();
@@ -554,9 +559,9 @@ void SControl::RefreshRectangle(const Rectangle& r)
     XSendEvent(xdisplay, window, False, ExposureMask, &e);
 }
 
-void SControl::SendPaintMessage(const char* type, long item1, long item2, long item3, long item4)
+bool SControl::SendPaintMessage(const char* type, long item1, long item2, long item3, long item4)
 {
-    if (!(flags & SCF_MAPPED) || !Live()) return;
+    if (!(flags & SCF_MAPPED) || !Live()) return false;
     XEvent e = {};
     e.xclient.type = ClientMessage;
     e.xclient.display = xdisplay;
@@ -569,14 +574,31 @@ void SControl::SendPaintMessage(const char* type, long item1, long item2, long i
     e.xclient.data.l[4] = item4;
     XSendEvent(xdisplay, window, False, 0, &e);
     XFlush(xdisplay);
+    return true;
 }
 
 void SControl::RefreshRegion(context::SDrawRegion* region)
 {
-    // The server carries 32 bits per item: a 64-bit pointer travels in two.
-    uint64_t address = reinterpret_cast<uintptr_t>(region);
-    SendPaintMessage("WM_PAINT_REGION", static_cast<long>(address & 0xFFFFFFFFu),
-                     static_cast<long>(address >> 32), 0, 0);
+    // Any client can send this message: it carries a number, not the
+    // region, and only a number this control handed out draws anything.
+    SToolkitHold hold;
+    uint32_t serial = ++regionSerial;
+    if (serial == 0) serial = ++regionSerial;
+    if (SendPaintMessage("WM_PAINT_REGION", static_cast<long>(serial), 0, 0, 0))
+        pendingRegions.push_back(PendingRegion{serial, region});
+}
+
+context::SDrawRegion* SControl::TakePendingRegion(uint32_t serial, bool* found)
+{
+    *found = false;
+    for (auto it = pendingRegions.begin(); it != pendingRegions.end(); ++it) {
+        if (it->serial != serial) continue;
+        context::SDrawRegion* region = it->region;
+        pendingRegions.erase(it);
+        *found = true;
+        return region;
+    }
+    return nullptr;
 }
 
 void SControl::RefreshArea(unsigned area) { SendPaintMessage("WM_PAINT_AREA", static_cast<long>(area), 0, 0, 0); }
@@ -756,16 +778,10 @@ void SControl::SetFrameColour(uint32_t colour1, uint32_t colour3, uint32_t colou
 
 context::SDrawDevice* SControl::GetDevice() { return drawing ? drawing->GetDevice() : nullptr; }
 
-// The toolkit lock is about to be let go: a control being destroyed must be
-// out of the dispatcher's reach first.
-void SControl::Unreachable()
-{
-    if (destroying) SWindowRegistry::Unregister(this);
-}
-
-// ---- timers and idle functions. Stopping waits for a call in progress on
-// the timer or idle thread, and that call may be waiting for the toolkit
-// lock: the lock is let go meanwhile.
+// ---- timers and idle functions. Stopping never waits for a timer or idle
+// call in progress while the toolkit lock is held: such a call runs under
+// that lock, so none can be in progress, and a thread about to make one finds
+// it stopped once it has the lock.
 
 void SControl::CreateTimer(int interval, bool start)
 {
@@ -789,22 +805,44 @@ void SControl::StopTimer(bool destroy)
         timer = nullptr;
         timerId = 0;
     }
-    {
-        Unreachable();
-        SToolkitRelease release;
-        stopping->Stop();
-        if (destroy) delete stopping;
-    }
+    stopping->Stop();
+    if (destroy) delete stopping;
 }
 
 quor::threading::STimer* SControl::AddTimer(int interval, bool start)
 {
+    SToolkitHold hold;
     EnableEventHandler(EVENT_TIMER);
     AddEventListener(this, EVENT_TIMER);
     unsigned number = globals ? globals->NextIdentifier() : 0;
     auto* extra = new quor::threading::STimer(this, number, 0);
+    extra->SetOwner(this);
+    addedTimers.push_back(extra);
     if (start) extra->Start(interval > 0 ? static_cast<unsigned>(interval) : 0u);
     return extra;
+}
+
+void SControl::RemoveTimer(quor::threading::STimer* added)
+{
+    SToolkitHold hold;
+    if (std::find(addedTimers.begin(), addedTimers.end(), added) != addedTimers.end()) delete added;
+}
+
+void SControl::ForgetTimer(quor::threading::STimer* added)
+{
+    SToolkitHold hold;
+    auto it = std::find(addedTimers.begin(), addedTimers.end(), added);
+    if (it != addedTimers.end()) addedTimers.erase(it);
+}
+
+void SControl::DeleteAddedTimers()
+{
+    while (!addedTimers.empty()) {
+        quor::threading::STimer* going = addedTimers.back();
+        addedTimers.pop_back();
+        going->SetOwner(nullptr);
+        delete going;
+    }
 }
 
 void SControl::CreateIdleTimer(int interval, bool start)
@@ -821,8 +859,6 @@ void SControl::DestroyIdleTimer()
     idleTimer = nullptr;
     if (!stopping) return;
     SEventDispatcher::Attend(false);
-    Unreachable();
-    SToolkitRelease release;
     delete stopping;
 }
 
@@ -833,10 +869,7 @@ void SControl::CreateIdleFunction(void (**function)(void*), void* argument)
 
 void SControl::DestroyIdleFunction()
 {
-    if (!idleTimer) return;
-    Unreachable();
-    SToolkitRelease release;
-    idleTimer->RemoveFunction();
+    if (idleTimer) idleTimer->RemoveFunction();
 }
 
 // ---- tooltips

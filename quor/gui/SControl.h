@@ -139,6 +139,8 @@ public:
     virtual void Refresh();
     virtual void RefreshRectangle(const Rectangle& r);
     virtual void RefreshOutlines();
+    // Draws `region` (which must live until then) when the request comes
+    // back through the queue.
     virtual void RefreshRegion(context::SDrawRegion* region);
     virtual void RefreshArea(unsigned area);
     virtual void RefreshControls(long) {}
@@ -190,7 +192,13 @@ public:
     virtual void DestroyIdleFunction();
     virtual void StartTimer(int interval);
     virtual void StopTimer(bool destroy);
+    // A further timer delivering EVENT_TIMER to this control's listeners.
+    // The control owns it and ends it when it is cleaned up; delete it (or
+    // call RemoveTimer) to end it earlier.
     virtual quor::threading::STimer* AddTimer(int interval, bool start);
+    void RemoveTimer(quor::threading::STimer* added);
+    // Called by an added timer that is being deleted.
+    void ForgetTimer(quor::threading::STimer* added);
     virtual void TimerProc(int) {}
     virtual void IdleProc() {}
     virtual void Run() {}
@@ -312,14 +320,17 @@ protected:
     // nothing is ever asked of it again.
     void WindowGone();
     void PlaceTooltip();
+    void DeleteAddedTimers();
     // Whether the pointer lies inside `control`'s client rectangle.
     bool PointerInside(SControl* control);
     // Every paint runs between these: under the display lock, so that its
     // requests are not interleaved with other threads' on the connection.
     void BeginPaint();
     void EndPaint();
-    void SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
-    void Unreachable();
+    // False when nothing was sent (no window, or not mapped).
+    bool SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
+    // The region RefreshRegion gave this number, once.
+    context::SDrawRegion* TakePendingRegion(uint32_t serial, bool* found);
 
     SGlobals* globals;
     SControl* parent;
@@ -336,6 +347,14 @@ protected:
     context::SInput* input;
     quor::threading::STimer* timer;
     quor::threading::STimerIdle* idleTimer;
+    std::vector<quor::threading::STimer*> addedTimers;
+    // Regions asked for by RefreshRegion whose message has not come back.
+    struct PendingRegion {
+        uint32_t serial;
+        context::SDrawRegion* region;
+    };
+    std::vector<PendingRegion> pendingRegions;
+    uint32_t regionSerial = 0;
     SToolTipData* tooltip;
     std::vector<SHotKey> hotkeys;
     bool reactive;

@@ -390,13 +390,13 @@ bool SControl::OnClientMessage(XClientMessageEvent& m)
 {
     Atom type = m.message_type;
     if (type == SAtoms::Get(xdisplay, "WM_PAINT_REGION")) {
-        // A 64-bit pointer travels as two 32-bit items, low half first.
-        uint64_t low = static_cast<uint32_t>(m.data.l[1]);
-        uint64_t high = static_cast<uint32_t>(m.data.l[2]);
-        auto address = static_cast<uintptr_t>(sizeof(uintptr_t) > 4 ? (high << 32) | low : low);
-        BeginPaint();
-        DrawRegion(reinterpret_cast<context::SDrawRegion*>(address));
-        EndPaint();
+        bool found;
+        context::SDrawRegion* region = TakePendingRegion(static_cast<uint32_t>(m.data.l[1]), &found);
+        if (found) {
+            BeginPaint();
+            DrawRegion(region);
+            EndPaint();
+        }
     } else if (type == SAtoms::Get(xdisplay, "WM_PAINT_AREA")) {
         BeginPaint();
         DrawArea(static_cast<unsigned>(m.data.l[1]));

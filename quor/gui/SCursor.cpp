@@ -126,12 +126,13 @@ void SCursor::Create(const void* source, const void* mask, int w, int h, int hx,
     display = d;
     Window root = DefaultRootWindow(d);
     Colormap map = DefaultColormap(d, DefaultScreen(d));
+    // A cursor takes its colours as RGB values: no colour cell is allocated
+    // for the orange (on PseudoColor one would stay taken for every cursor).
     XColor orange = {};
     orange.red = 0xFF00;
     orange.green = 0x7F00;
     orange.blue = 0;
     orange.flags = DoRed | DoGreen | DoBlue;
-    XAllocColor(d, map, &orange);
     XColor black = {};
     black.pixel = BlackPixel(d, DefaultScreen(d));
     XQueryColor(d, map, &black);

@@ -45,7 +45,8 @@ public:
     // ends, `ModalRunning` false) or, where the loop reads the events
     // itself, until a window-manager close request (the dialog stays shown
     // and `ModalRunning` stays true: the caller decides). Never from the
-    // plug-in; see above. The toolkit lock is let go while it waits.
+    // plug-in; see above. The toolkit lock is let go while it waits, at
+    // every level: callers further up must expect the toolkit to change.
     virtual void ShowModal();
 
     bool Shown() const { return shown; }

@@ -23,7 +23,8 @@ namespace {
 
 constexpr int idlePeriodMs = 22;
 
-thread_local bool onDispatchThread = false;
+// Static TLS (see SThread.cpp).
+thread_local bool onDispatchThread __attribute__((tls_model("initial-exec"))) = false;
 
 // Whether the state below exists: it is made on first use and goes with the
 // other static objects at unload, and Shutdown may be called after that.

@@ -17,8 +17,11 @@ using Dispatcher = bool (*)(XEvent*);
 #if defined(__x86_64__)
 class Trampoline {
 public:
-    Trampoline()
+    // Maps it unless it is mapped; called again after a failure, since the
+    // low memory a host had filled may have been given back.
+    void Map()
     {
+        if (base) return;
         void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
         if (page == MAP_FAILED) return;
         // movabs rax, target; jmp rax
@@ -50,7 +53,10 @@ private:
 uint32_t EventProcAddress()
 {
 #if defined(__x86_64__)
+    static std::mutex lock;
     static Trampoline trampoline;
+    std::lock_guard<std::mutex> guard(lock);
+    trampoline.Map();
     return trampoline.Address();
 #else
     Dispatcher target = &SControl::eventProc;

@@ -12,7 +12,8 @@
 namespace quor {
 namespace gui {
 
-// 0 when no trampoline could be made.
+// 0 when no trampoline could be made (then no window may name one: a host
+// would call address 0). A later call tries again.
 uint32_t EventProcAddress();
 
 }  // namespace gui

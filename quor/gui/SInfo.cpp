@@ -69,8 +69,10 @@ void WriteLine(const char* message, const char* title)
 
 void SInfo(const char* message, const char* title)
 {
-    WriteLine(message, title);
+    // Line and box in one order: with several threads the box shows the
+    // message that the log ends with.
     SToolkitHold hold;
+    WriteLine(message, title);
     if (boxGone) return;
     // A box made on a connection that has been lost since goes (without a
     // word to the server), and the box comes back on a fresh connection.

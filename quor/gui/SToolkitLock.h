@@ -6,8 +6,8 @@
 // It is recursive, because event handlers open dialogs, create and destroy
 // controls and send events, all of which take it again. Order: this lock
 // first, then the X display lock (XLockDisplay), never the other way round.
-// It is never held while waiting for a thread to stop: a timer or idle call
-// in progress may be waiting for it (see SToolkitRelease).
+// Timer events and idle calls run under it, so whoever holds it stops or
+// replaces them without waiting for their threads, and keeps it meanwhile.
 
 #include <atomic>
 #include <mutex>
@@ -37,9 +37,10 @@ public:
 };
 
 // Lets go of the toolkit lock for one scope, however deeply the calling
-// thread holds it, so that a thread it waits for can finish a call that
-// needs the lock. What the caller must not lose meanwhile (a control being
-// destroyed) is made unreachable before.
+// thread holds it: every caller further up loses its exclusion meanwhile.
+// Only for the modal loops (SWindow::Loop, SDialog::RunModal), which by
+// their nature let the other threads run until they end; nothing else may
+// use it.
 class SToolkitRelease {
 public:
     SToolkitRelease() : levels(SToolkitLock::ReleaseAll()) {}

@@ -3,7 +3,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "quor/gui/SAtoms.h"
 #include "quor/gui/SEventDispatcher.h"
@@ -13,6 +16,13 @@
 
 namespace quor {
 namespace gui {
+
+namespace {
+
+// How long the loop sleeps between looks at the unload flag.
+constexpr int pollMs = 22;
+
+}  // namespace
 
 SWindow::SWindow() = default;
 
@@ -150,24 +160,43 @@ void SWindow::Loop()
     SToolkitHold hold;
     running = true;
     Display* d = xdisplay;
-    if (d && SEventDispatcher::Serving(d)) {
+    if (d && SEventDispatcher::Serving(d) && !SEventDispatcher::OnDispatchThread()) {
         // The dispatching thread reads this connection; a second reader
-        // would race it for the events.
-        while (running) {
+        // would race it for the events. It stops when the connection is
+        // lost, and the loop with it.
+        while (running && SEventDispatcher::Serving(d)) {
             SToolkitRelease release;
             quor::threading::ThreadSleep(5);
         }
     } else if (d) {
-        while (running) {
-            XEvent e;
-            {
-                SToolkitRelease release;
-                XNextEvent(d, &e);
-            }
-            SControl::eventProc(&e);
-        }
+        // Nobody else reads it, or this is the dispatching thread itself,
+        // which waiting would hang: the loop reads the events.
+        ReadLoopEvents(d);
     }
     if (!(style & SCS_DIALOG)) CleanRessources();
+}
+
+void SWindow::ReadLoopEvents(Display* d)
+{
+    const bool dispatcher = SEventDispatcher::OnDispatchThread();
+    while (running && context::DisplayOpen(d)) {
+        if (XPending(d) > 0) {
+            XEvent e;
+            XNextEvent(d, &e);
+            SControl::eventProc(&e);
+            continue;
+        }
+        // Unload stops the dispatching thread: a loop nested in one of its
+        // handlers must let it go.
+        if (dispatcher && SEventDispatcher::Stopping()) break;
+        SToolkitRelease release;
+        pollfd p = {ConnectionNumber(d), POLLIN, 0};
+        int ready = poll(&p, 1, pollMs);
+        if (ready < 0 && errno != EINTR) break;
+        // A connection the server dropped: Xlib would end the process on
+        // the next read.
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+    }
 }
 
 }  // namespace gui

@@ -43,7 +43,9 @@ public:
     // Dispatches events until Stop; then, for windows that are not dialogs,
     // cleans up. Returns to its caller: never ends the process. On the
     // toolkit's own connection the dispatching thread serves the events and
-    // this only waits.
+    // this only waits, unless it runs on that thread (from a handler): then
+    // it reads them itself. Like a modal dialog, it lets the toolkit lock go
+    // at every level while it waits.
     virtual void Loop();
     virtual SControl* GetMenu() { return menu; }
     virtual void SetMenu(SControl* m) { menu = m; }
@@ -56,6 +58,8 @@ public:
 
 protected:
     void DeleteChildren();
+    // Dispatches the connection's events until Stop, unload or hang-up.
+    void ReadLoopEvents(Display* d);
 
     std::vector<SWindowID> children;
     int lowestId = -1;

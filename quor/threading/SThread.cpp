@@ -21,7 +21,10 @@ struct SThread::State {
 
 namespace {
 
-thread_local SThread::State* current = nullptr;
+// Static TLS: a few bytes of the block glibc keeps for modules loaded later.
+// Dynamic TLS would give every host thread that touches it a block of its own
+// that outlives the unloaded plug-in, which LeakSanitizer cannot walk.
+thread_local SThread::State* current __attribute__((tls_model("initial-exec"))) = nullptr;
 
 // Threads that stopped themselves cannot join themselves; they are kept here
 // and joined later. Plain, trivially destructible storage, so that it is still
@@ -146,6 +149,16 @@ void SThread::Cancel()
         Adopt(pthread_self());
     else
         pthread_join(thread, nullptr);
+}
+
+void SThread::Abandon()
+{
+    if (!running) return;
+    running = false;
+    RequestStop();
+    if (!joinable) return;
+    joinable = false;
+    Adopt(IsCurrent() ? pthread_self() : thread);
 }
 
 void SThread::Detach()

@@ -38,6 +38,10 @@ public:
     // later (at the latest when the library is unloaded). Running() becomes
     // false either way.
     void Cancel();
+    // Asks the thread to stop and hands it over to be joined later, without
+    // waiting: for a caller that holds a lock the thread may need in order
+    // to notice the request. Running() becomes false.
+    void Abandon();
     // Gives up the handle: the thread can no longer be waited for.
     void Detach();
     // Sets the waiting flag and sleeps ms at a time until Resume clears it.

@@ -1,5 +1,6 @@
 #include "quor/threading/STimer.h"
 
+#include "quor/gui/SControl.h"
 #include "quor/threading/STimerObject.h"
 
 namespace quor {
@@ -12,13 +13,14 @@ STimer::STimer(quor::gui::SControl* c, unsigned n, unsigned p)
 
 STimer::~STimer()
 {
+    if (owner) owner->ForgetTimer(this);
     if (running) object->Stop();
     delete object;
 }
 
 void STimer::Start(unsigned p)
 {
-    period = p;
+    period = p < STimerObject::MinimumPeriod ? STimerObject::MinimumPeriod : p;
     running = true;
     // Last: a listener may stop and delete this timer from the first event.
     object->Start(control, static_cast<int>(number), p);

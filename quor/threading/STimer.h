@@ -12,6 +12,7 @@ class STimerObject;
 class STimer {
 public:
     STimer(quor::gui::SControl* control, unsigned number, unsigned period);
+    // Ends the timer; an added timer also leaves its owner's list.
     virtual ~STimer();
     STimer(const STimer&) = delete;
     STimer& operator=(const STimer&) = delete;
@@ -24,6 +25,8 @@ public:
     unsigned Period() const { return period; }
     unsigned InitialPeriod() const { return initialPeriod; }
     STimerObject* Object() const { return object; }
+    // The control that owns this timer (SControl::AddTimer), or null.
+    void SetOwner(quor::gui::SControl* c) { owner = c; }
 
 private:
     quor::gui::SControl* control;
@@ -32,6 +35,7 @@ private:
     unsigned number;
     bool running;
     STimerObject* object;
+    quor::gui::SControl* owner = nullptr;
 };
 
 }  // namespace threading

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "quor/gui/SToolkitLock.h"
 #include "quor/threading/SThread.h"
 
 namespace quor {
@@ -14,7 +15,8 @@ namespace threading {
 
 namespace {
 
-thread_local bool onIdleThread = false;
+// Static TLS (see SThread.cpp).
+thread_local bool onIdleThread __attribute__((tls_model("initial-exec"))) = false;
 
 struct IdleState {
     std::mutex lock;
@@ -71,8 +73,13 @@ void StopThread(IdleState& s, bool force)
         thread->RequestStop();
         s.changed.notify_all();
     }
-    // Outside the lock: the thread needs it to finish its pass.
-    thread->Cancel();
+    // Outside the lock: the thread needs it to finish its pass. Holding the
+    // toolkit lock the thread may be waiting for that to make a call: it is
+    // left to end by itself, which it does without making the call.
+    if (quor::gui::SToolkitLock::HeldHere())
+        thread->Abandon();
+    else
+        thread->Cancel();
     delete thread;
 }
 
@@ -141,8 +148,11 @@ bool STimerIdle::Unregister(void* a, void (**f)(void*))
     auto it = std::find(s.idledata.begin(), s.idledata.end(), entry);
     bool removed = it != s.idledata.end();
     if (removed) s.idledata.erase(it);
-    // An idle function removing itself cannot wait for its own call.
-    if (!onIdleThread) s.changed.wait(lock, [&s, &entry] { return !IsCalling(s, entry); });
+    // An idle function removing itself cannot wait for its own call; and
+    // holding the toolkit lock, under which every call runs, no call is in
+    // progress (the idle thread may be waiting for that lock to make one,
+    // and finds the entry gone once it has it).
+    if (!onIdleThread && !quor::gui::SToolkitLock::HeldHere()) s.changed.wait(lock, [&s, &entry] { return !IsCalling(s, entry); });
     return removed;
 }
 
@@ -181,21 +191,38 @@ void* STimerIdle::timercallback(void* idle)
         size_t i = 0;
         while (i < s.idledata.size() && !SThread::StopRequested()) {
             SIdleData entry = s.idledata[i];
-            void (*call)(void*) = entry.function ? *entry.function : nullptr;
-            if (!call) {
+            if (!entry.function || !*entry.function) {
                 ++i;
                 continue;
             }
-            s.calling.push_back(entry);
             lock.unlock();
-            call(entry.argument);
+            {
+                // Calls run under the toolkit lock, taken before the list's,
+                // so that whoever holds it may remove a function without
+                // waiting for a call in progress.
+                quor::gui::SToolkitHold hold;
+                lock.lock();
+                void (*call)(void*) = nullptr;
+                if (!SThread::StopRequested() &&
+                    std::find(s.idledata.begin(), s.idledata.end(), entry) != s.idledata.end())
+                    call = *entry.function;
+                if (call) {
+                    s.calling.push_back(entry);
+                    lock.unlock();
+                    call(entry.argument);
+                    lock.lock();
+                    s.calling.erase(std::find(s.calling.begin(), s.calling.end(), entry));
+                    s.changed.notify_all();
+                }
+                // The list's lock goes before the toolkit lock does.
+                lock.unlock();
+            }
             lock.lock();
-            s.calling.erase(std::find(s.calling.begin(), s.calling.end(), entry));
-            s.changed.notify_all();
             // The call may have changed the list: go on after the entry just
             // served, or at the same index when it was removed.
             auto it = std::find(s.idledata.begin(), s.idledata.end(), entry);
             if (it != s.idledata.end()) i = static_cast<size_t>(it - s.idledata.begin()) + 1;
+            else if (i > s.idledata.size()) i = s.idledata.size();
         }
         if (SThread::StopRequested()) break;
         // Nothing to call: no timeout, no wake-up, until a function comes;

@@ -25,9 +25,10 @@ struct SIdleData {
 // The first STimerIdle starts the thread; its period (at least 1 ms) is
 // copied into the process-wide state, so the thread never reads an STimerIdle (several plug-in
 // instances come and go in one process). Passes over the registered functions
-// and changes to them are serialised. No lock is held while an idle function
-// runs, so an idle function may take the X display lock and may register or
-// remove idle functions itself.
+// and changes to them are serialised. An idle function runs under the toolkit
+// lock (and under no other), so it may take the X display lock and may
+// register or remove idle functions itself; and whoever holds the toolkit
+// lock may remove one without waiting.
 class STimerIdle {
 public:
     STimerIdle(quor::gui::SControl* control, int number, int period, bool flag);
@@ -43,8 +44,8 @@ public:
     // Removes the recorded pair. Once this returns, the function is not
     // running on the idle thread and will not be called again (unless called
     // from an idle function itself, which cannot wait for its own call).
-    // Must not be called while holding a lock that an idle function takes
-    // (the X display lock included).
+    // Must not be called while holding a lock other than the toolkit lock
+    // that an idle function takes (the X display lock included).
     void RemoveFunction();
 
     // The idle thread's routine; returns at once for a null argument.

@@ -7,6 +7,7 @@
 
 #include "quor/gui/SControl.h"
 #include "quor/gui/SEvent.h"
+#include "quor/gui/SToolkitLock.h"
 #include "quor/threading/SThread.h"
 
 namespace quor {
@@ -36,14 +37,24 @@ void* TimerLoop(void* argument)
     std::shared_ptr<STimerObject::Run> run = std::move(*holder);
     delete holder;
 
-    std::unique_lock<std::mutex> lock(run->lock);
-    while (run->running) {
-        lock.unlock();
-        Deliver(run->control, &run->event);
-        lock.lock();
+    for (;;) {
+        {
+            // The flag is read again under the toolkit lock: whoever stops
+            // the timer while holding that lock cannot wait for this thread,
+            // and this is what keeps a late event from reaching a control
+            // that is being taken apart.
+            quor::gui::SToolkitHold hold;
+            {
+                std::lock_guard<std::mutex> guard(run->lock);
+                if (!run->running) break;
+            }
+            Deliver(run->control, &run->event);
+        }
+        std::unique_lock<std::mutex> lock(run->lock);
         // Waits on the flag rather than sleeping blind, so Stop does not have
         // to wait out a whole period.
         run->wake.wait_for(lock, std::chrono::milliseconds(run->period), [&run] { return !run->running; });
+        if (!run->running) break;
     }
     return nullptr;
 }
@@ -65,6 +76,8 @@ STimerObject::~STimerObject()
 
 void STimerObject::Start(quor::gui::SControl* c, int n, unsigned p)
 {
+    // A period of 0 would turn the wait between events into a spin.
+    if (p < MinimumPeriod) p = MinimumPeriod;
     period = p;
     number = n;
     control = c;
@@ -99,7 +112,13 @@ void STimerObject::EndThread()
         run->wake.notify_all();
     }
     if (thread) {
-        thread->Cancel();
+        // Holding the toolkit lock, a wait could be for a thread that waits
+        // for that lock to deliver: the thread is left to end by itself,
+        // which it does without delivering (see TimerLoop).
+        if (quor::gui::SToolkitLock::HeldHere())
+            thread->Abandon();
+        else
+            thread->Cancel();
         delete thread;
         thread = nullptr;
     }

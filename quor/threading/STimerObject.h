@@ -20,15 +20,22 @@ public:
     STimerObject(const STimerObject&) = delete;
     STimerObject& operator=(const STimerObject&) = delete;
 
-    // Replaces a running thread by a new one delivering to control.
+    // The shortest period a timer runs with, in milliseconds.
+    static constexpr unsigned MinimumPeriod = 1;
+
+    // Replaces a running thread by a new one delivering to control. Events
+    // are delivered under the toolkit lock.
     virtual void Start(quor::gui::SControl* control, int number, unsigned period);
-    // Ends the thread. From any other thread it waits until a listener call
-    // in progress has returned, so no event arrives after Stop returns. From
-    // the timer thread itself (a listener stopping its own timer) it cannot
-    // wait; the loop then ends as soon as that listener returns and touches
-    // nothing of this object any more, so the object may be deleted at once.
-    // Never called holding a lock that a listener takes (the X display lock
-    // included): the wait for that listener would never end.
+    // Ends the thread; no event arrives after Stop returns. Without the
+    // toolkit lock it waits until a listener call in progress has returned.
+    // Holding the toolkit lock no call can be in progress, and it does not
+    // wait: the thread may be waiting for that lock, and ends without
+    // delivering once it has it. From the timer thread itself (a listener
+    // stopping its own timer) it cannot wait either; the loop ends as soon
+    // as that listener returns. Either way the loop touches nothing of this
+    // object any more, so the object may be deleted at once. Never called
+    // holding a lock other than the toolkit lock that a listener takes (the
+    // X display lock included): the wait for that listener would never end.
     virtual void Stop();
 
     // Delivers the timer event once on the calling thread.

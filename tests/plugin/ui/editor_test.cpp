@@ -146,6 +146,42 @@ TEST_F(EditorTest, TheLogoHidesTheCreditsAndTooltipsWaitForTheSwitch)
     EXPECT_FALSE(tip());
 }
 
+TEST_F(EditorTest, TheDialogsSwitchSquareShowsWhetherItsRowsHaveTooltips)
+{
+    auto tip = [&] { return TopLevel("(Tooltip)", true) != 0; };
+    const unsigned long red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
+    auto openDialog = [&] {
+        ClickAt(current, audioLampX, lampY);
+        return WaitForTopLevel("SOptionsDialog");
+    };
+    auto hoverRow = [&](Window dialog) {
+        MoveTo(dialog, 60, 60);
+        MoveTo(dialog, 160 - 56 + 16, 20 + 14 + 8);
+    };
+    Window dialog = openDialog();
+    ASSERT_NE(dialog, 0u);
+    ClickAt(dialog, 5, 5);
+    EXPECT_TRUE(WaitFor([&] { return Pixel(dialog, 5, 5) == red; }));
+    hoverRow(dialog);
+    EXPECT_TRUE(WaitFor(tip)) << "the row shows its tip once the square is red";
+    ClickAt(dialog, 20 + 25, 100 - 30);  // Cancel
+    ASSERT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+    // Opened again: closing took the rows' tooltips away, and the square
+    // says so; one click brings them back.
+    dialog = openDialog();
+    ASSERT_NE(dialog, 0u);
+    EXPECT_TRUE(WaitFor([&] { return Pixel(dialog, 5, 5) == blue; })) << "red while the rows show no tooltips";
+    hoverRow(dialog);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_FALSE(tip());
+    ClickAt(dialog, 5, 5);
+    EXPECT_TRUE(WaitFor([&] { return Pixel(dialog, 5, 5) == red; })) << "the first click after reopening";
+    hoverRow(dialog);
+    EXPECT_TRUE(WaitFor(tip));
+    ClickAt(dialog, 20 + 25, 100 - 30);  // Cancel
+    ASSERT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+}
+
 TEST_F(EditorTest, OpeningAgainShowsTheSamePanel)
 {
     auto panelOf = [&](Window parent) {

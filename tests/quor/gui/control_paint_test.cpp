@@ -246,6 +246,41 @@ TEST_F(ControlPaint, PaintMessagesDrawTheirParts)
     });
 }
 
+TEST_F(ControlPaint, ARegionMessageFromAnotherClientDrawsNothing)
+{
+    class Regions : public Probe {
+    public:
+        using Probe::Probe;
+        void DrawRegion(context::SDrawRegion* r) override { regions.push_back(r); }
+        std::vector<context::SDrawRegion*> regions;
+    };
+    auto owned = bwtest::MakeOwned<Regions>(&globals, nullptr, 1, 0, 30, 30, 50, 40, 0);
+    Regions& p = *owned;
+    Locked([&] { p.Show(); });
+    Settle();
+    auto* region = reinterpret_cast<context::SDrawRegion*>(static_cast<uintptr_t>(0x1000));
+    Locked([&] {
+        p.RefreshRegion(region);
+        p.RefreshRegion(region);
+    });
+    Settle();
+    // What another client can send: any pair of numbers (an address, the
+    // numbers just used, 0), each of which once reached DrawRegion as is.
+    const long forged[][2] = {{0x12345678, static_cast<long>(0xFFFFFFFFu)}, {0x1000, 0}, {1, 0}, {2, 0}, {0, 0}};
+    for (const auto& items : forged) {
+        XEvent e = {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = p.GetWindow();
+        e.xclient.message_type = XInternAtom(test, "WM_PAINT_REGION", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[1] = items[0];
+        e.xclient.data.l[2] = items[1];
+        XSendEvent(test, p.GetWindow(), False, 0, &e);
+    }
+    Settle();
+    Locked([&] { EXPECT_EQ(p.regions, (std::vector<context::SDrawRegion*>{region, region})); });
+}
+
 TEST_F(ControlPaint, HostsCallTheDispatcherNamedByTheWindowAndForeignEventsAreIgnored)
 {
     auto p = Make(0, 30, 30, 50, 40, 0);

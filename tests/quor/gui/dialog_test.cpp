@@ -185,6 +185,31 @@ TEST_F(Dialogs, MessagesFromAnotherThreadWhileTheBoxPaintsAreNeverTorn)
     WaitViewable(box, false);
 }
 
+TEST_F(Dialogs, TheBoxShowsTheMessageThatTheLogEndsWith)
+{
+    bwtest::StderrCapture capture;
+    SMessageDialog* box = nullptr;
+    std::thread other;
+    {
+        // Another thread's message comes while this one holds the lock; it
+        // may only be logged once it is shown too.
+        SToolkitHold hold;
+        other = std::thread([] { SInfo("from the other thread", "Blinkwatcher"); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        SInfo("from this thread", "Blinkwatcher");
+        box = SInfoBox();
+    }
+    other.join();
+    const std::string log = capture.Text();
+    ASSERT_NE(box, nullptr);
+    const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
+    EXPECT_EQ(last, bwtest::InfoLine("Blinkwatcher", Locked([&] { return std::string(box->Message().Text()); })))
+        << "log:\n" << log;
+    MoveAside(box);
+    Click(box->MessageButton(), 20, 10);
+    WaitViewable(box, false);
+}
+
 TEST_F(Dialogs, AModalLoopWaitsForTheDispatchingThreadOrReadsTheEventsInsideIt)
 {
     auto box = bwtest::MakeOwned<SMessageDialog>();

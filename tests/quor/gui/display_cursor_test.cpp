@@ -164,4 +164,40 @@ TEST_F(Placement, TheArrowCursorIsOrangeWithABlackOutline)
     windowless.Free();  // no window: nothing
 }
 
+// The colour cells of the default colour map that one more client could
+// still allocate.
+int FreeColourCells(Display* d)
+{
+    Colormap map = DefaultColormap(d, DefaultScreen(d));
+    std::vector<unsigned long> taken;
+    unsigned long pixel;
+    while (XAllocColorCells(d, map, False, nullptr, 0, &pixel, 1)) taken.push_back(pixel);
+    if (!taken.empty()) XFreeColors(d, map, taken.data(), static_cast<int>(taken.size()), 0);
+    XSync(d, False);
+    return static_cast<int>(taken.size());
+}
+
+TEST(Cursors, TheArrowTakesNoColourCellOnAPseudoColorServer)
+{
+    bwtest::XvfbServer server({"-screen", "0", "320x240x8"});
+    ASSERT_FALSE(server.name.empty()) << "Xvfb did not start";
+    Display* d = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(DefaultVisual(d, DefaultScreen(d))->c_class, PseudoColor);
+    // A cursor made on this connection, as a host's display would be.
+    struct On : SCursor {
+        explicit On(Display* d) { display = d; }
+    };
+    const int before = FreeColourCells(d);
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 3; ++i) {
+        On cursor(d);
+        cursor.SetWindow(DefaultRootWindow(d));
+        cursor.CreateDefault();
+        ASSERT_NE(cursor.GetCursor(), 0u);
+    }
+    EXPECT_EQ(FreeColourCells(d), before) << "an editor open and close keeps a colour cell";
+    XCloseDisplay(d);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "ProbeControl.h"
 #include "quor/gui/SButton.h"
+#include "quor/gui/context/SDrawBitmap.h"
 #include "quor/gui/context/SDrawFont.h"
 
 using namespace quor::gui;
@@ -176,6 +177,50 @@ TEST_F(Labels, SettingTheValueQuietlyChangesTheLookOnly)
     // A toggle button switched off by a click says so (type 0x4).
     Click(button.get(), 30, 15);
     EXPECT_EQ(Params(), std::vector<int>{0});
+}
+
+// A plain colour as a bitmap, from XPM lines.
+context::SDrawBitmap* Plain(int w, int h, const char* colour)
+{
+    std::vector<std::string> lines{std::to_string(w) + " " + std::to_string(h) + " 1 1", std::string("x c ") + colour};
+    lines.insert(lines.end(), static_cast<size_t>(h), std::string(static_cast<size_t>(w), 'x'));
+    std::vector<const char*> text;
+    for (const std::string& l : lines) text.push_back(l.c_str());
+    return new context::SDrawBitmap(text.data(), w, h, false);
+}
+
+TEST_F(Labels, BitmapsGivenTwiceOrForBothStatesAreFreedOnceAndKeptWhileInUse)
+{
+    auto button = Make<SButton<false>>(0, 20, 20, 32, 16);
+    context::SDrawBitmap* red = Plain(32, 16, "#FF0000");
+    context::SDrawBitmap* blue = Plain(32, 16, "#0000FF");
+    // Each step: the pair given, the value, the colour then shown. Bitmaps
+    // freed too early show up as X errors (the fixture fails on any) or
+    // as a double free when the button goes.
+    struct Step {
+        context::SDrawBitmap* off;
+        context::SDrawBitmap* on;
+        int value;
+        unsigned long shown;
+    } steps[] = {
+        {red, red, 0, Rgb(255, 0, 0)},   {red, red, 1, Rgb(255, 0, 0)},   {red, blue, 1, Rgb(0, 0, 255)},
+        {red, blue, 0, Rgb(255, 0, 0)},  {blue, red, 0, Rgb(0, 0, 255)},  {blue, blue, 1, Rgb(0, 0, 255)},
+        {blue, blue, 0, Rgb(0, 0, 255)},
+    };
+    Locked([&] { button->Show(); });
+    Settle();
+    int n = 0;
+    for (const Step& step : steps) {
+        Locked([&] {
+            button->SetBitmaps(step.off, step.on);
+            button->SetValue(step.value, false);
+            button->Refresh();
+        });
+        EXPECT_TRUE(WaitFor([&] { return PixelAt(button.get(), 5, 5) == step.shown; })) << "step " << n;
+        ++n;
+    }
+    // red went with the pair (blue, blue); blue goes with the button.
+    button.reset();
 }
 
 TEST_F(Labels, TheHoverFrameFollowsThePointer)

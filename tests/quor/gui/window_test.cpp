@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "ProbeControl.h"
+#include "quor/gui/SLabel.h"
 
 using namespace quor::gui;
 using bwtest::Locked;
@@ -122,6 +123,51 @@ TEST_F(Windows, TheLoopReturnsToItsCallerWhenTheWindowIsClosed)
         EXPECT_EQ(app->GetWindow(), 0u);  // an application window cleans up after its loop
         app->WindowClose();               // stops, never ends the process
         EXPECT_FALSE(app->Running());
+        delete app;
+    });
+}
+
+TEST_F(Windows, TheLoopRunFromAHandlerOnTheDispatchingThreadReadsTheEventsItself)
+{
+    // Waiting for the dispatching thread to serve the events would hang it:
+    // the loop runs on it.
+    auto* app = new Probe(&globals, nullptr, 1, SCS_APPWINDOW, 20, 20, 40, 30, 0);
+    struct Runner : SControl {
+        using SControl::SControl;
+        void ParseEvent(SEvent*) override
+        {
+            app->Loop();
+            ++returns;
+        }
+        SWindow* app = nullptr;
+        int returns = 0;
+    };
+    auto runner = bwtest::MakeOwned<Runner>(&globals);
+    auto label = bwtest::MakeOwned<SLabel<false>>(&globals, nullptr, 7, "loop", 0, 1100, 950, 40, 20, 0, false);
+    Locked([&] {
+        runner->app = app;
+        label->AddEventListener(runner.get(), EVENT_CONTROL);
+        label->Show();
+        app->Show();
+    });
+    Settle();
+    Window w = app->GetWindow();
+    MoveTo(label.get(), 10, 10);
+    Button(1, true);
+    Button(1, false);
+    ASSERT_TRUE(WaitFor([&] { return Locked([&] { return app->Running(); }); }));
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(test, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    XSendEvent(test, w, False, 0, &e);
+    XFlush(test);
+    ASSERT_TRUE(WaitFor([&] { return Locked([&] { return runner->returns; }) == 1; }))
+        << "the loop on the dispatching thread never saw the close request";
+    Locked([&] {
+        EXPECT_EQ(app->stops, 1);
+        EXPECT_EQ(app->GetWindow(), 0u);
         delete app;
     });
 }
