@@ -11,6 +11,7 @@
 #include "quor/gui/SControl.h"
 #include "quor/gui/SCursor.h"
 #include "quor/gui/SMessageDialog.h"
+#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SToolkitLock.h"
 #include "quor/gui/context/SDisplayHandles.h"
 
@@ -93,11 +94,13 @@ VstInt32 SPluginEditor::open(void* parent)
         globals->parentWindow = host;
         if (plugin->EffectName()) globals->name = *plugin->EffectName();
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
+        scale = quor::gui::ChooseScale(quor::gui::context::CurrentDisplay(), true);
         if (topControl) {
             panel->Reparent(static_cast<int>(host));
-            SetSize(panelWidth, panelHeight);
+            panel->SetScale(scale);
+            SetSize(panelWidth * scale, panelHeight * scale);
         } else {
-            SetSize(panelWidth, panelHeight);
+            SetSize(panelWidth * scale, panelHeight * scale);
             topControl = new quor::gui::SControl(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(),
                                                  0, 0, 0, panelWidth, panelHeight, 0, false);
             messageDialog = new quor::gui::SMessageDialog();
@@ -105,6 +108,8 @@ VstInt32 SPluginEditor::open(void* parent)
             topWindow = topControl->GetWindow();
             panel = new SPluginPanel(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0x80001,
                                      0, 0, panelWidth, panelHeight, static_cast<int>(host), false);
+            // Before its controls: they take the panel's factor.
+            panel->SetScale(scale);
             panel->SetEditor(this);
             panel->SetEffect(plugin);
             panel->LoadControls();
@@ -219,7 +224,8 @@ void SPluginEditor::SetSize(int width, int height)
     plugin->SetEditorRect(rect);
     if (plugin->canHostDo(const_cast<char*>("sizeWindow")) != 1) ResizeParent(width, height);
     plugin->sizeWindow(width, height);
-    if (panel) panel->SetSize(width, height);
+    // The panel measures itself in its own pixels.
+    if (panel) panel->SetSize(width / scale, height / scale);
 }
 
 void SPluginEditor::Resize(int width, int height)
@@ -246,7 +252,15 @@ void SPluginEditor::ChangeSize(int dw, int dh)
 
 ERect* SPluginEditor::GetRect()
 {
-    const int width = panel ? panel->Width() : 0, height = panel ? panel->Height() : 0;
+    const int width = panel ? panel->Width() * panel->Scale() : 0, height = panel ? panel->Height() * panel->Scale() : 0;
     rect = ERect{0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
     return &rect;
+}
+
+void SPluginEditor::PreviewRect()
+{
+    if (IsOpen() || !plugin) return;
+    const int factor = quor::gui::ChooseScale(quor::gui::context::CurrentDisplay(), false);
+    plugin->SetEditorRect(
+        ERect{0, 0, static_cast<VstInt16>(panelHeight * factor), static_cast<VstInt16>(panelWidth * factor)});
 }

@@ -79,6 +79,11 @@ public:
     void Resize(int width, int height);
     void ChangeSize(int dw, int dh);
     ERect* GetRect();
+    // While closed: the rectangle an open would give now, at the factor the
+    // user's settings give now (effEditGetRect comes before effEditOpen).
+    void PreviewRect();
+    // The factor the editor was last opened at.
+    int Scale() const { return scale; }
 
     // The registered idle function; the argument is the editor.
     static void idlestatic(void* editor);
@@ -116,6 +121,7 @@ protected:
     quor::gui::SMessageDialog* messageDialog = nullptr;
     unsigned long topWindow = 0;
     SUpdateMailbox mailbox;
+    int scale = 1;
 
 private:
     friend class SPlugin;
