@@ -53,7 +53,10 @@ else
     --screenshot "$out/editor-audio-dialog.png@0.8"
   tools/with-xvfb.sh "$host" editor "$plugin" --seconds 1 --position 440,440 --click "60,50@0.3" \
     --screenshot "$out/editor-midi-dialog.png@0.8"
-  for f in editor-dark editor-lit editor-audio-dialog editor-midi-dialog; do echo "  $out/$f.png"; done
+  # The same at twice the size, as on a screen of 192 dpi.
+  tools/with-xvfb.sh "$host" editor "$plugin" --seconds 2 --position 440,440 --scale 2 \
+    --screenshot "$out/editor-lit-2x.png@1.375"
+  for f in editor-dark editor-lit editor-audio-dialog editor-midi-dialog editor-lit-2x; do echo "  $out/$f.png"; done
 fi
 
 host32=$tree32/tools/vsthost/vsthost
