@@ -35,9 +35,11 @@ SDrawScaled::SDrawScaled(Display* display, Window window_, Visual* visual_, int 
 
 SDrawScaled::~SDrawScaled()
 {
+    // The window's picture is not freed here: the server frees it with the
+    // window, which a host may have destroyed already (with its own), and
+    // freeing it then would be an error.
     if (owner && DisplayOpen(owner)) {
         FreePicture();
-        if (target) XRenderFreePicture(owner, target);
         if (windowGc) XFreeGC(owner, windowGc);
     }
     target = 0;
@@ -67,7 +69,8 @@ void SDrawScaled::Fit(int w, int h)
     if (format && drawable) {
         source = XRenderCreatePicture(owner, drawable, format, 0, nullptr);
         // Destination to source: (x, y) of the window reads (x / s, y / s).
-        XTransform shrink = {{{XDoubleToFixed(1), 0, 0}, {0, XDoubleToFixed(1), 0}, {0, 0, XDoubleToFixed(scale)}}};
+        const XFixed shrinkBy = XDoubleToFixed(1.0 / scale);
+        XTransform shrink = {{{shrinkBy, 0, 0}, {0, shrinkBy, 0}, {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(owner, source, &shrink);
         XRenderSetPictureFilter(owner, source, const_cast<char*>(FilterNearest), nullptr, 0);
     }

@@ -58,6 +58,8 @@ private:
     // Set when RENDER enlarges.
     XRenderPictFormat* format = nullptr;
     Picture source = 0;
+    // On the window; lives as long as the window (one more per device when
+    // the factor of a window changes).
     Picture target = 0;
     // IMAGE: the window's graphics context and the enlarged picture's bytes.
     GC windowGc = nullptr;
