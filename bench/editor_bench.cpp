@@ -433,10 +433,12 @@ int main()
         conventions2 = latencyRun(" at 2x", lx2, ly2);
     }
 
-    // 6. Enlarging one picture by each way, alone: a window of the toolkit's
-    //    connection, the picture drawn once, then presented and waited for
-    //    (XSync) again and again. Sizes of a lamp, the panel and the MIDI
-    //    dialog.
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    // 6. Enlarging one picture by each way, alone, with the editor closed: a
+    //    window of the toolkit's connection, the picture drawn once, then
+    //    presented and waited for (XSync) again and again. Sizes of a lamp,
+    //    the panel and the MIDI dialog.
     struct Enlarge {
         int w, h, s;
         double renderUs, imageUs;
@@ -478,8 +480,6 @@ int main()
         XUnlockDisplay(dps);
     }
 
-    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     XDestroyWindow(host, window);
     XSync(host, False);
     XSync(reader, False);
