@@ -470,6 +470,7 @@ void SControl::PlaceTooltip()
         break;
     default: at = Point(0, 0); break;
     }
+    const Point wanted = at;
     if (screen.Width() > 0 && screen.Height() > 0) {
         // The far edge first: a tip wider than the monitor keeps its start.
         if (at.x + tw > screen.right) at.x = screen.right - tw;
@@ -477,6 +478,8 @@ void SControl::PlaceTooltip()
         if (at.y + th > screen.bottom) at.y = screen.bottom - th;
         if (at.y < screen.top) at.y = screen.top;
     }
+    const bool across = tooltip->side == TIP_ABOVE || tooltip->side == TIP_BELOW;
+    tip->markerShift = (across ? at.x - wanted.x : at.y - wanted.y) / tip->Scale();
     ShowTooltip(at);
 }
 

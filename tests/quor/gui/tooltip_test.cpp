@@ -202,6 +202,10 @@ TEST_F(Tooltips, MovedSidewaysIntoTheMonitorAtEveryFactor)
         });
         const Rectangle b = left->GetTooltipData()->bounds;
         const int w = (b.Width() + 48) * f, h = (b.Height() + 16) * f;
+        // The marker still points at the control's middle.
+        MoveTo(left, 20, 10);
+        Settle();
+        EXPECT_TRUE(WaitFor([&] { return ScreenPixel(20 * f, 300 - 3 * f - 3 * f) == orange; })) << f;
         EXPECT_EQ(Enter(left), Point(0, 300 - h - 3 * f)) << f;
         EXPECT_EQ(Enter(right), Point(W - w, 200 + 23 * f)) << f;
         EXPECT_EQ(Enter(middle), Point(600 + (((40 - b.Width() - 48) >> 1) * f), 150 - h - 3 * f)) << f;
