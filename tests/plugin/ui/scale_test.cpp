@@ -143,9 +143,10 @@ TEST_F(ScaleTest, EveryPictureIsTheOneAtOneXEnlarged)
         std::map<std::string, Picture> shown;
         auto check = [&](const std::string& what, Window w) {
             if (f == 1) {
-                // Settled when two grabs in a row agree.
+                // Settled when two grabs 50 ms apart agree.
                 Picture last;
                 WaitFor([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     Picture now = Grab(w);
                     const bool same = !now.pixels.empty() && now.pixels == last.pixels;
                     last = now;
@@ -157,7 +158,11 @@ TEST_F(ScaleTest, EveryPictureIsTheOneAtOneXEnlarged)
                 EXPECT_EQ(Matches(w, reference[what]), 0) << what << " at " << f;
             }
         };
-        ASSERT_TRUE(WaitFor([&] { return Pixel(current, 42 * f, 50 * f) == Rgb(0, 0, 0); }));
+        // Painted: the switch square and the logo (the host's window is black).
+        ASSERT_TRUE(WaitFor([&] {
+            return Pixel(current, 42 * f, 50 * f) == Rgb(0, 0, 0) && Pixel(current, 5 * f, 5 * f) == Rgb(0, 0, 255) &&
+                   Pixel(current, 50 * f, 30 * f) != Rgb(0, 0, 0);
+        }));
         check("panel, lamps dark", current);
         ASSERT_TRUE(WaitFor([&] {
             Block(-20.0f, {{0x90, 60, 100}});
@@ -211,6 +216,9 @@ TEST_F(ScaleTest, ClicksWheelStepsAndDragsWriteWhatTheyWriteAtOneX)
             Press(4, false);
         }
         Press(1, true);
+        // The dial keeps the pointer only if it is still over it when the
+        // press is handled.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         for (int dy = 1; dy <= 14; ++dy) MoveToScaled(dialog, dialX, dialY - dy);
         Press(1, false);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
