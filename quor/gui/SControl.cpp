@@ -10,10 +10,10 @@
 #include "plugin/SStaticData.h"
 #include "quor/gui/SAtoms.h"
 #include "quor/gui/SCursor.h"
-#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SDisplay.h"
 #include "quor/gui/SEventDispatcher.h"
 #include "quor/gui/SEventProcAddress.h"
+#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SToolTip.h"
 #include "quor/gui/SToolkitLock.h"
 #include "quor/gui/SWindowRegistry.h"
@@ -150,8 +150,7 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
             }
             const int at = PlaceScale();
             window = XCreateWindow(d, parentWindow, x * at, y * at, Extent(w * s), Extent(h * s), border,
-                                   DefaultDepth(d, screen),
-                                   InputOutput, DefaultVisual(d, screen), 0x1E00, &a);
+                                   DefaultDepth(d, screen), InputOutput, DefaultVisual(d, screen), 0x1E00, &a);
             XSelectInput(d, window, (style & SCS_ALLEVENTS) ? allEvents : dialogEvents);
         } else {
             XFlush(d);

@@ -416,7 +416,7 @@ bool SControl::PointerInside(SControl* c)
 // monitor there: then on the opposite side. The whole tip must fit, not only
 // its text block. Then it is moved into that monitor along the side it opens
 // on, so that no part of it is ever off screen. Positions are laid out in the
-// control's pixels and the tip is measured in screen pixels, at both factors.
+// control's pixels and the tip is measured in screen pixels, at every factor.
 void SControl::PlaceTooltip()
 {
     SToolTip* tip = tooltip ? tooltip->tooltip : nullptr;
@@ -425,7 +425,7 @@ void SControl::PlaceTooltip()
     const Rectangle& tr = tooltip->bounds;
     const int bw = tr.Width() + 48, bh = tr.Height() + 16;
     const int cw = Width(), ch = Height();
-    // On the screen: the tip's size and the control's.
+    // The tip's size on the screen.
     const int tw = bw * tip->Scale(), th = bh * tip->Scale();
     Rectangle screen;
     if (SDisplay* info = sd.DisplayInfo()) screen = info->MonitorRect(this);
