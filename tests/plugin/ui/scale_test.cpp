@@ -256,12 +256,9 @@ TEST_F(ScaleTest, TheFactorComesFromTheUsersSettings)
         const char* gdk;
         int width;
     };
-    // Before an open, effEditGetRect answers at the factor an open would take.
-    const Case cases[] = {
-        {nullptr, nullptr, 100}, {"2", nullptr, 200}, {"3", "2", 300},  {"4", nullptr, 400},
-        {"7", "2", 200},         {"0", nullptr, 100}, {"2.5", "3", 300}, {"x", nullptr, 100},
-        {nullptr, "2", 200},     {nullptr, "9", 400}, {nullptr, "1.5", 100}, {nullptr, "0", 100},
-    };
+    // Before an open, effEditGetRect answers at the factor an open would take
+    // (every value is in the table of ScaleFactor's test).
+    const Case cases[] = {{nullptr, nullptr, 100}, {"3", "2", 300}, {"7", "2", 200}, {nullptr, "9", 400}};
     Close();
     for (const Case& c : cases) {
         c.own ? setenv("BLINKWATCHER_SCALE", c.own, 1) : unsetenv("BLINKWATCHER_SCALE");
@@ -289,9 +286,8 @@ TEST_F(ScaleTest, TheFactorComesFromTheUsersSettings)
     unsetenv("BLINKWATCHER_SCALE");
     unsetenv("GDK_SCALE");
     const Atom resources = XInternAtom(test, "RESOURCE_MANAGER", False);
-    for (const auto& c : {std::make_pair("Xft.dpi:\t192\n", 200), std::make_pair("Xft.dpi: 300\n", 300),
-                          std::make_pair("Xft.dpi: 1000\n", 400), std::make_pair("Xft.dpi: 40\n", 100),
-                          std::make_pair("Xft.dpi: -96\n", 100), std::make_pair("Xft.antialias: 1\n", 100)}) {
+    for (const auto& c : {std::make_pair("Xft.dpi:\t192\n", 200), std::make_pair("Xft.dpi: 1000\n", 400),
+                          std::make_pair("Xft.antialias: 1\n", 100)}) {
         const std::string text = std::string("Xcursor.size: 24\n") + c.first;
         XChangeProperty(test, DefaultRootWindow(test), resources, XA_STRING, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(text.c_str()), static_cast<int>(text.size()));
