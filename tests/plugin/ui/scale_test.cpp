@@ -162,7 +162,8 @@ TEST_F(ScaleTest, EveryPictureIsTheOneAtOneXEnlarged)
         ASSERT_TRUE(WaitFor([&] {
             return Pixel(current, 42 * f, 50 * f) == Rgb(0, 0, 0) && Pixel(current, 5 * f, 5 * f) == Rgb(0, 0, 255) &&
                    Pixel(current, 50 * f, 30 * f) != Rgb(0, 0, 0);
-        }));
+        })) << f << ": " << std::hex << Pixel(current, 42 * f, 50 * f) << " " << Pixel(current, 5 * f, 5 * f) << " "
+            << Pixel(current, 50 * f, 30 * f);
         check("panel, lamps dark", current);
         ASSERT_TRUE(WaitFor([&] {
             Block(-20.0f, {{0x90, 60, 100}});
@@ -185,14 +186,22 @@ TEST_F(ScaleTest, EveryPictureIsTheOneAtOneXEnlarged)
         check("midi dialog", dialog);
         CloseDialog(dialog, false, 228);
 
-        // Tooltips on, the audio lamp's shown, and off again for the next round.
-        ClickAtScaled(current, 5, 5);
+        // Tooltips on, the audio lamp's shown, and off again for the next
+        // round. The panel looks where the pointer is when it handles a click:
+        // the switch must show the click taken before the pointer moves on.
+        auto toggle = [&](unsigned long colour) {
+            ClickAtScaled(current, 5, 5);
+            ASSERT_TRUE(WaitFor([&] { return Pixel(current, 5 * f, 5 * f) == colour; })) << f;
+        };
+        toggle(Rgb(255, 0, 0));
         MoveToScaled(current, audioLampX, lampY);
         Window tip = 0;
         ASSERT_TRUE(WaitFor([&] { return (tip = Tooltip()) != 0; })) << f;
         check("tooltip", tip);
+        // Gone before the click: it covers the switch.
         Away();
-        ClickAtScaled(current, 5, 5);
+        ASSERT_TRUE(WaitFor([&] { return Tooltip() == 0; })) << f;
+        toggle(Rgb(0, 0, 255));
         Away();
     }
 }
