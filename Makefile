@@ -12,8 +12,8 @@ CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(if $(CI),-DBW_WERROR=ON) \
               $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 DEB_PACKAGES = g++ g++-multilib cmake make pkg-config ccache python3 file \
-  libx11-dev libxext-dev libxinerama-dev libxmu-dev libxpm-dev \
-  libx11-dev:i386 libxext-dev:i386 libxinerama-dev:i386 libxmu-dev:i386 libxpm-dev:i386 \
+  libx11-dev libxext-dev libxinerama-dev libxmu-dev libxpm-dev libxrender-dev \
+  libx11-dev:i386 libxext-dev:i386 libxinerama-dev:i386 libxmu-dev:i386 libxpm-dev:i386 libxrender-dev:i386 \
   libxtst-dev libxtst-dev:i386 libxfixes-dev libxfixes-dev:i386 libpng-dev libpng-dev:i386 \
   libsndfile1-dev libsndfile1-dev:i386 libportsmf-dev libportsmf-dev:i386 \
   googletest libbenchmark-dev qemu-user xvfb xauth x11-utils x11-apps imagemagick \

@@ -31,7 +31,10 @@
 #include "plugin/SPluginEntry.h"
 #include "plugin/SStaticData.h"
 #include "plugin/VSTPlugin.h"
+#include "quor/gui/SToolkitLock.h"
 #include "quor/gui/SXErrorTrap.h"
+#include "quor/gui/context/SDrawScaled.h"
+#include "plugin/ui/SPluginPanel.h"
 #include "tools/vsthost/XHost.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/system/SSystemData.h"
@@ -292,12 +295,11 @@ int main()
     // 1. Nothing changes: the host calls effEditIdle every 20 ms, first with
     //    no blocks, then playing silence in real time.
     struct Quiet {
-        const char* what;
+        std::string what;
         unsigned long requests, hostRequests;
         double periods;
     };
-    std::vector<Quiet> quiet;
-    for (bool playing : {false, true}) {
+    auto quietRun = [&](bool playing, const std::string& what) {
         const unsigned long own0 = Requests(dps), host0 = Requests(host);
         const auto start = Clock::now();
         auto nextBlock = start, nextIdle = start;
@@ -315,9 +317,10 @@ int main()
             std::this_thread::sleep_until(playing ? std::min(nextBlock, nextIdle) : nextIdle);
         }
         const double periods = Ms(Clock::now() - start) / idlePeriodMs;
-        quiet.push_back(Quiet{playing ? "silent blocks in real time" : "no blocks", Requests(dps) - own0,
-                              Requests(host) - host0, periods});
-    }
+        return Quiet{what, Requests(dps) - own0, Requests(host) - host0, periods};
+    };
+    std::vector<Quiet> quiet;
+    for (bool playing : {false, true}) quiet.push_back(quietRun(playing, playing ? "silent blocks in real time" : "no blocks"));
 
     // 2. One lamp change as the host causes it (one block, then the editor's
     //    idle call), counted from before the block to the changed pixel. Then
@@ -325,36 +328,45 @@ int main()
     //    called on this thread, timed to its return (what the idle thread
     //    spends) and to the changed pixel (the panel posts itself an Expose
     //    and draws on the dispatch thread when it comes back).
-    std::vector<unsigned long> changeRequests, callRequests;
-    for (int i = 0; i < 20; ++i) {
-        const bool on = i % 2 == 0;
-        const unsigned long before = Requests(dps);
-        player.Block(on ? -20.0f : -70.0f);
-        if (WaitForPixel(reader, window, lampX, lampY, on ? lit : dark, Clock::now()) < 0) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(3 * idlePeriodMs));
-        changeRequests.push_back(Requests(dps) - before);
-    }
-    for (int i = 0; i < 20; ++i) {
-        const bool on = i % 2 == 0;
-        const unsigned long before = Requests(dps);
-        panelEditor->updateAtIndex(on ? VSTPlugin::UpdateAudioQuiet + 1 : VSTPlugin::UpdateAudioQuiet);
-        callRequests.push_back(Requests(dps) - before);
-        if (WaitForPixel(reader, window, lampX, lampY, on ? lit : dark, Clock::now()) < 0) break;
-    }
-    // Timed apart from the counting: with the display lock taken on this
-    // thread right after the refresh, the dispatch thread more often slept
-    // out its 22 ms poll before drawing.
-    std::vector<double> refreshCall, refreshPixel;
-    for (int i = 0; i < 100; ++i) {
-        const bool on = i % 2 == 0;
-        const auto t0 = Clock::now();
-        panelEditor->updateAtIndex(on ? VSTPlugin::UpdateAudioQuiet + 1 : VSTPlugin::UpdateAudioQuiet);
-        const auto t1 = Clock::now();
-        const double ms = WaitForPixel(reader, window, lampX, lampY, on ? lit : dark, t0, 2000, 20);
-        refreshCall.push_back(Ms(t1 - t0));
-        if (ms >= 0) refreshPixel.push_back(ms);
-    }
-    WaitForPixel(reader, window, lampX, lampY, dark, Clock::now());
+    struct Change {
+        std::string what;
+        std::vector<unsigned long> changeRequests, callRequests;
+        std::vector<double> refreshCall, refreshPixel;
+    };
+    auto lampChanges = [&](const std::string& what, int lx, int ly) {
+        Change c{what, {}, {}, {}, {}};
+        for (int i = 0; i < 20; ++i) {
+            const bool on = i % 2 == 0;
+            const unsigned long before = Requests(dps);
+            player.Block(on ? -20.0f : -70.0f);
+            if (WaitForPixel(reader, window, lx, ly, on ? lit : dark, Clock::now()) < 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(3 * idlePeriodMs));
+            c.changeRequests.push_back(Requests(dps) - before);
+        }
+        for (int i = 0; i < 20; ++i) {
+            const bool on = i % 2 == 0;
+            const unsigned long before = Requests(dps);
+            panelEditor->updateAtIndex(on ? VSTPlugin::UpdateAudioQuiet + 1 : VSTPlugin::UpdateAudioQuiet);
+            c.callRequests.push_back(Requests(dps) - before);
+            if (WaitForPixel(reader, window, lx, ly, on ? lit : dark, Clock::now()) < 0) break;
+        }
+        // Timed apart from the counting: with the display lock taken on this
+        // thread right after the refresh, the dispatch thread more often slept
+        // out its 22 ms poll before drawing.
+        for (int i = 0; i < 100; ++i) {
+            const bool on = i % 2 == 0;
+            const auto t0 = Clock::now();
+            panelEditor->updateAtIndex(on ? VSTPlugin::UpdateAudioQuiet + 1 : VSTPlugin::UpdateAudioQuiet);
+            const auto t1 = Clock::now();
+            const double ms = WaitForPixel(reader, window, lx, ly, on ? lit : dark, t0, 2000, 20);
+            c.refreshCall.push_back(Ms(t1 - t0));
+            if (ms >= 0) c.refreshPixel.push_back(ms);
+        }
+        WaitForPixel(reader, window, lx, ly, dark, Clock::now());
+        return c;
+    };
+    std::vector<Change> changes;
+    changes.push_back(lampChanges("1x", lampX, lampY));
 
     // 3. Ten seconds with nothing at all: this thread sleeps throughout.
     std::vector<Task> tasks = Tasks();
@@ -387,41 +399,80 @@ int main()
     //    own: forwarding their connection's events to "_XEventProc" (as
     //    Ardour), calling effEditIdle every 20 ms, or neither (as Qtractor).
     struct Convention {
-        const char* name;
+        std::string name;
         bool forward, idle;
         std::vector<double> latency;
         int timeouts = 0;
     };
-    Convention conventions[] = {{"forward", true, false, {}}, {"idle", false, true, {}}, {"none", false, false, {}}};
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> phase(0, idlePeriodMs * 1000);
-    for (Convention& c : conventions) {
-        std::atomic<bool> serving{true};
-        std::thread hostThread([&] {
-            auto idle = [](void* e) {
-                AEffect* fx = static_cast<AEffect*>(e);
-                fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0.0f);
-            };
-            while (serving.load()) {
-                if (c.forward || c.idle)
-                    vsthost::PumpEvents(host, hostIdleMs, c.idle ? +idle : nullptr, effect, c.forward);
+    auto latencyRun = [&](const std::string& at, int lx, int ly) {
+        std::vector<Convention> conventions = {
+            {"forward" + at, true, false, {}}, {"idle" + at, false, true, {}}, {"none" + at, false, false, {}}};
+        for (Convention& c : conventions) {
+            std::atomic<bool> serving{true};
+            std::thread hostThread([&] {
+                auto idle = [](void* e) {
+                    AEffect* fx = static_cast<AEffect*>(e);
+                    fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0.0f);
+                };
+                while (serving.load()) {
+                    if (c.forward || c.idle)
+                        vsthost::PumpEvents(host, hostIdleMs, c.idle ? +idle : nullptr, effect, c.forward);
+                    else
+                        std::this_thread::sleep_for(std::chrono::milliseconds(hostIdleMs));
+                }
+            });
+            for (int i = 0; i < 100; ++i) {
+                const bool on = i % 2 == 0;
+                std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
+                const auto t0 = Clock::now();
+                player.Block(on ? -20.0f : -70.0f);
+                const double ms = WaitForPixel(reader, window, lx, ly, on ? lit : dark, t0);
+                if (ms < 0)
+                    ++c.timeouts;
                 else
-                    std::this_thread::sleep_for(std::chrono::milliseconds(hostIdleMs));
+                    c.latency.push_back(ms);
             }
-        });
-        for (int i = 0; i < 100; ++i) {
-            const bool on = i % 2 == 0;
-            std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
-            const auto t0 = Clock::now();
-            player.Block(on ? -20.0f : -70.0f);
-            const double ms = WaitForPixel(reader, window, lampX, lampY, on ? lit : dark, t0);
-            if (ms < 0)
-                ++c.timeouts;
-            else
-                c.latency.push_back(ms);
+            serving.store(false);
+            hostThread.join();
         }
-        serving.store(false);
-        hostThread.join();
+        return conventions;
+    };
+    std::vector<Convention> conventions = latencyRun("", lampX, lampY);
+
+    // 5. The same editor at twice the size, as BLINKWATCHER_SCALE=2 asks: the
+    //    requests at rest, one lamp change enlarged by each of the two ways
+    //    (X Render on the server; the picture read back and put back
+    //    enlarged), and the latency.
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    setenv("BLINKWATCHER_SCALE", "2", 1);
+    XResizeWindow(host, window, 200, 150);
+    XSync(host, False);
+    effect->dispatcher(effect, effEditOpen, 0, reinterpret_cast<VstIntPtr>(host),
+                       reinterpret_cast<void*>(static_cast<uintptr_t>(window)), 0.0f);
+    const int lx2 = 2 * lampX, ly2 = 2 * lampY;
+    bool scaled = WaitForPixel(reader, window, 5, 5, corner, Clock::now(), 5000) >= 0 &&
+                  WaitForPixel(reader, window, 195, 145, 0x000000, Clock::now(), 5000) >= 0 &&
+                  WaitForPixel(reader, window, lx2, ly2, dark, Clock::now(), 5000) >= 0;
+    auto enlargeBy = [&](quor::gui::context::SDrawScaled::Method method) {
+        quor::gui::SToolkitHold hold;
+        quor::gui::context::SDrawScaled::SetMethod(method);
+        // Devices are made when the factor changes.
+        panelEditor->Panel()->SetScale(1);
+        panelEditor->Panel()->SetScale(2);
+    };
+    std::vector<Convention> conventions2;
+    if (scaled) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        quiet.push_back(quietRun(true, "at 2x, silent blocks in real time"));
+        changes.push_back(lampChanges("2x, X Render", lx2, ly2));
+        enlargeBy(quor::gui::context::SDrawScaled::METHOD_IMAGE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        changes.push_back(lampChanges("2x, XImage read back", lx2, ly2));
+        enlargeBy(quor::gui::context::SDrawScaled::METHOD_AUTO);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        conventions2 = latencyRun(" at 2x", lx2, ly2);
     }
 
     // 5. Wake-ups of the plug-in's threads: no window at all (the editor
@@ -465,6 +516,51 @@ int main()
 
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    // 6. Enlarging one picture by each way, alone, with the editor closed: a
+    //    window of the toolkit's connection, the picture drawn once, then
+    //    presented and waited for (XSync) again and again. Sizes of a lamp,
+    //    the panel and the MIDI dialog.
+    struct Enlarge {
+        int w, h, s;
+        double renderUs, imageUs;
+    };
+    std::vector<Enlarge> enlarging;
+    {
+        using quor::gui::context::SDrawScaled;
+        XLockDisplay(dps);
+        const int scr = DefaultScreen(dps);
+        for (const auto& size : {std::make_pair(16, 16), std::make_pair(100, 75), std::make_pair(160, 228)})
+            for (int f : {2, 3, 4}) {
+                Enlarge e{size.first, size.second, f, 0, 0};
+                Window target = XCreateSimpleWindow(dps, RootWindow(dps, scr), 0, 0,
+                                                    static_cast<unsigned>(e.w * f), static_cast<unsigned>(e.h * f),
+                                                    0, 0, 0);
+                XMapWindow(dps, target);
+                for (auto method : {SDrawScaled::METHOD_AUTO, SDrawScaled::METHOD_IMAGE}) {
+                    SDrawScaled::SetMethod(method);
+                    SDrawScaled device(dps, target, DefaultVisual(dps, scr), DefaultDepth(dps, scr), f);
+                    device.Fit(e.w, e.h);
+                    XSetForeground(dps, device.Get(), 0x4D5154);
+                    XFillRectangle(dps, device.GetDrawable(), device.Get(), 0, 0, static_cast<unsigned>(e.w),
+                                   static_cast<unsigned>(e.h));
+                    XSync(dps, False);
+                    const int n = 200;
+                    const auto t0 = Clock::now();
+                    for (int i = 0; i < n; ++i) {
+                        device.Present(0, 0, e.w, e.h);
+                        XSync(dps, False);
+                    }
+                    const double us = 1000.0 * Ms(Clock::now() - t0) / n;
+                    (method == SDrawScaled::METHOD_IMAGE ? e.imageUs : e.renderUs) = us;
+                }
+                SDrawScaled::SetMethod(SDrawScaled::METHOD_AUTO);
+                XDestroyWindow(dps, target);
+                XSync(dps, False);
+                enlarging.push_back(e);
+            }
+        XUnlockDisplay(dps);
+    }
+
     XDestroyWindow(host, window);
     XSync(host, False);
     XSync(reader, False);
@@ -479,23 +575,33 @@ int main()
     for (const Quiet& q : quiet)
         printf("| X requests while nothing changes, %s, host idle every %d ms (%.0f idle periods) | %lu (%.2f per "
                "period; %lu on the host's connection) |\n",
-               q.what, hostIdleMs, q.periods, q.requests, static_cast<double>(q.requests) / q.periods,
+               q.what.c_str(), hostIdleMs, q.periods, q.requests, static_cast<double>(q.requests) / q.periods,
                q.hostRequests);
-    if (!changeRequests.empty())
-        printf("| X requests for one lamp change, block to changed pixel (%zu changes) | %lu to %lu |\n",
-               changeRequests.size(), *std::min_element(changeRequests.begin(), changeRequests.end()),
-               *std::max_element(changeRequests.begin(), changeRequests.end()));
-    // The dispatch thread may draw between the two readings: the fewest.
-    if (!callRequests.empty())
-        printf("| of which the refresh call itself sends (fewest of %zu) | %lu |\n", callRequests.size(),
-               *std::min_element(callRequests.begin(), callRequests.end()));
-    printf("| time for one lamp change: the refresh call, median / worst of %zu | %.3f / %.3f ms |\n",
-           refreshCall.size(), Median(refreshCall), Worst(refreshCall));
-    printf("| time for one lamp change: refresh call to changed pixel, median / worst of %zu | %.3f / %.3f ms |\n",
-           refreshPixel.size(), Median(refreshPixel), Worst(refreshPixel));
-    printf("| of these, drawn only after the dispatch thread's poll timeout (over %d ms) | %ld |\n", idlePeriodMs - 2,
-           static_cast<long>(std::count_if(refreshPixel.begin(), refreshPixel.end(),
-                                           [](double ms) { return ms > idlePeriodMs - 2; })));
+    for (const Change& c : changes) {
+        if (!c.changeRequests.empty())
+            printf("| X requests for one lamp change at %s, block to changed pixel (%zu changes) | %lu to %lu |\n",
+                   c.what.c_str(), c.changeRequests.size(),
+                   *std::min_element(c.changeRequests.begin(), c.changeRequests.end()),
+                   *std::max_element(c.changeRequests.begin(), c.changeRequests.end()));
+        // The dispatch thread may draw between the two readings: the fewest.
+        if (!c.callRequests.empty())
+            printf("| of which the refresh call itself sends (fewest of %zu) | %lu |\n", c.callRequests.size(),
+                   *std::min_element(c.callRequests.begin(), c.callRequests.end()));
+        printf("| time for one lamp change at %s: the refresh call, median / worst of %zu | %.3f / %.3f ms |\n",
+               c.what.c_str(), c.refreshCall.size(), Median(c.refreshCall), Worst(c.refreshCall));
+        printf("| time for one lamp change at %s: refresh call to changed pixel, median / worst of %zu | %.3f / %.3f "
+               "ms |\n",
+               c.what.c_str(), c.refreshPixel.size(), Median(c.refreshPixel), Worst(c.refreshPixel));
+        printf("| of these, drawn only after the dispatch thread's poll timeout (over %d ms) | %ld |\n",
+               idlePeriodMs - 2,
+               static_cast<long>(std::count_if(c.refreshPixel.begin(), c.refreshPixel.end(),
+                                               [](double ms) { return ms > idlePeriodMs - 2; })));
+    }
+    if (!scaled) printf("| the editor at 2x | not measured: the enlarged panel did not show |\n");
+    for (const Enlarge& e : enlarging)
+        printf("| enlarging a %d x %d picture %dx and waiting for it (XSync), mean of 200: X Render / XImage read back "
+               "| %.0f / %.0f us |\n",
+               e.w, e.h, e.s, e.renderUs, e.imageUs);
     auto share = [&](double ns) { return ns < 0 ? NAN : 100.0 * ns / restNs; };
     printf("| CPU over %.0f s with nothing happening: idle thread (bw-idle) | %.1f ms (%.3f%% of a core) |\n",
            restNs / 1e9, idleNs / 1e6, share(idleNs));
@@ -504,13 +610,16 @@ int main()
     printf("| whole process meanwhile (this thread asleep; %zu other threads) | %.1f ms (%.3f%% of a core) |\n",
            others.size(), processNs / 1e6, share(processNs));
     const double aim = idlePeriodMs + 2.0;
-    for (const Convention& c : conventions) {
+    std::vector<Convention> all = conventions;
+    all.insert(all.end(), conventions2.begin(), conventions2.end());
+    for (const Convention& c : all) {
         const std::vector<double>& latency = c.latency;
         printf("| lamp latency, host convention %s: median / 90th percentile / worst of %zu; over %.0f ms | %.1f / %.1f "
                "/ %.1f ms; %ld |\n",
-               c.name, latency.size(), aim, Median(latency), Percentile(latency, 0.9), Worst(latency),
+               c.name.c_str(), latency.size(), aim, Median(latency), Percentile(latency, 0.9), Worst(latency),
                static_cast<long>(std::count_if(latency.begin(), latency.end(), [aim](double ms) { return ms > aim; })));
-        if (c.timeouts) printf("| lamp changes not seen within 2 s, host convention %s | %d |\n", c.name, c.timeouts);
+        if (c.timeouts)
+            printf("| lamp changes not seen within 2 s, host convention %s | %d |\n", c.name.c_str(), c.timeouts);
     }
     for (const WakeFigure& w : wakes)
         printf("| wake-ups a second of the plug-in's threads, %s | %.1f (%d thread%s) |\n", w.what, w.rate.perSecond,

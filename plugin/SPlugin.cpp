@@ -57,6 +57,7 @@ VstIntPtr SPlugin::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
     switch (opcode) {
     case effEditGetRect:
         if (!ptr) return 0;
+        if (pluginEditor) pluginEditor->PreviewRect();
         *static_cast<ERect**>(ptr) = &editorRect;
         return 1;
     case effEditOpen:

@@ -11,6 +11,7 @@
 #include "quor/gui/SControl.h"
 #include "quor/gui/SCursor.h"
 #include "quor/gui/SMessageDialog.h"
+#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SToolkitLock.h"
 #include "quor/gui/SWindowRegistry.h"
 #include "quor/gui/SXErrorTrap.h"
@@ -127,13 +128,17 @@ VstInt32 SPluginEditor::open(void* parent)
         SControl::WatchForeign(display, host, true);
         if (plugin->EffectName()) globals->name = *plugin->EffectName();
         if (plugin->PluginDirectory()) globals->directory = *plugin->PluginDirectory();
+        scale = quor::gui::ChooseScale(display, true);
         if (panel) {
             panel->Reparent(static_cast<int>(host));
+            panel->SetScale(scale);
         } else {
             MakeHolder();
             if (!messageDialog) messageDialog = new quor::gui::SMessageDialog();
             panel = new SPluginPanel(globals, nullptr, globals->TakeIdentifier(), UniqueName(globals).Text(), 0x80001,
                                      0, 0, panelWidth, panelHeight, static_cast<int>(host), false);
+            // Before its controls: they take the panel's factor.
+            panel->SetScale(scale);
             panel->SetEditor(this);
             panel->SetEffect(plugin);
             panel->LoadControls();
@@ -157,7 +162,7 @@ VstInt32 SPluginEditor::open(void* parent)
     }
     // After the lock is let go: a host may serve these on its GUI thread,
     // which may be waiting for the lock in _XEventProc meanwhile.
-    if (globals) SetSize(panelWidth, panelHeight);
+    if (globals) SetSize(panelWidth * scale, panelHeight * scale);
     plugin->SetEditorClosed(false);
     isOpen.store(true, std::memory_order_release);
     postUpdate();
@@ -302,7 +307,8 @@ void SPluginEditor::SetSize(int width, int height)
     }
     plugin->sizeWindow(width, height);
     SToolkitHold hold;
-    if (panel) panel->SetSize(width, height);
+    // The panel measures itself in its own pixels.
+    if (panel) panel->SetSize(width / scale, height / scale);
 }
 
 void SPluginEditor::Resize(int width, int height)
@@ -329,7 +335,15 @@ void SPluginEditor::ChangeSize(int dw, int dh)
 
 ERect* SPluginEditor::GetRect()
 {
-    const int width = panel ? panel->Width() : 0, height = panel ? panel->Height() : 0;
+    const int width = panel ? panel->Width() * panel->Scale() : 0, height = panel ? panel->Height() * panel->Scale() : 0;
     rect = ERect{0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
     return &rect;
+}
+
+void SPluginEditor::PreviewRect()
+{
+    if (IsOpen() || !plugin) return;
+    const int factor = quor::gui::ChooseScale(quor::gui::context::CurrentDisplay(), false);
+    plugin->SetEditorRect(
+        ERect{0, 0, static_cast<VstInt16>(panelHeight * factor), static_cast<VstInt16>(panelWidth * factor)});
 }

@@ -85,6 +85,11 @@ public:
     void Resize(int width, int height);
     void ChangeSize(int dw, int dh);
     ERect* GetRect();
+    // While closed: the rectangle an open would give now, at the factor the
+    // user's settings give now (effEditGetRect comes before effEditOpen).
+    void PreviewRect();
+    // The factor the editor was last opened at.
+    int Scale() const { return scale; }
 
     // The registered idle function; the argument is the editor.
     static void idlestatic(void* editor);
@@ -130,6 +135,7 @@ protected:
     SUpdateMailbox mailbox;
     // The host's display given with the latest effEditOpen (null when none).
     Display* hostDisplay = nullptr;
+    int scale = 1;
 
 private:
     friend class SPlugin;

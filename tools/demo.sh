@@ -81,6 +81,11 @@ else
     --screenshot "$out/editor-midi-dialog.png@0.8"
   for f in editor-dark editor-lit editor-audio-dialog editor-midi-dialog; do echo "  $out/$f.png"; done
 fi
+# Lit at twice the size, as on a screen of 192 dpi; on a server of its own, with or without a display.
+echo "== the editor at twice the size (--scale 2), with a screenshot"
+tools/with-xvfb.sh --private "$host" editor "$plugin" --seconds 2 --position 440,440 --scale 2 \
+  --screenshot "$out/editor-lit-2x.png@1.375"
+echo "  $out/editor-lit-2x.png"
 
 host32=$tree32/tools/vsthost/vsthost
 plugin32=$tree32/Blinkwatcher.so

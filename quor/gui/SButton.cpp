@@ -138,8 +138,11 @@ void SButton<U>::PointerCheck(bool* state, bool refresh)
         Window root, child;
         int rx, ry, x, y;
         unsigned mask;
-        if (XQueryPointer(d, this->window, &root, &child, &rx, &ry, &x, &y, &mask))
+        if (XQueryPointer(d, this->window, &root, &child, &rx, &ry, &x, &y, &mask)) {
+            x = this->Unscaled(x);
+            y = this->Unscaled(y);
             inside = x >= 0 && x <= this->Width() && y >= 0 && y <= this->Height();
+        }
     }
     if (state) state[MS_INSIDE] = inside;
     hovering = inside;

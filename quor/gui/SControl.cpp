@@ -14,11 +14,13 @@
 #include "quor/gui/SDisplay.h"
 #include "quor/gui/SEventDispatcher.h"
 #include "quor/gui/SEventProcAddress.h"
+#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SToolTip.h"
 #include "quor/gui/SToolkitLock.h"
 #include "quor/gui/SWindowRegistry.h"
 #include "quor/gui/SXErrorTrap.h"
 #include "quor/gui/context/SDisplayHandles.h"
+#include "quor/gui/context/SDrawScaled.h"
 #include "quor/gui/context/SDrawing.h"
 #include "quor/system/SSystemData.h"
 #include "quor/threading/SMutexID.h"
@@ -121,6 +123,7 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
     modal = false;
     reactive = true;
 
+    scaleFactor = p ? p->scaleFactor : 1;
     Display* d = context::CurrentDisplay();
     if (d && !window) {
         xdisplay = d;
@@ -133,9 +136,10 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
         a.override_redirect = (style & SCS_BORDER) ? False : True;
         unsigned border = (style & SCS_BORDER) ? 3 : 0;
         bool topLevel = style & (SCS_APPWINDOW | SCS_DIALOG);
+        const int s = scaleFactor;
         if (style & SCS_APPWINDOW) {
             parentWindow = root;
-            window = XCreateWindow(d, parentWindow, x, y, Extent(w), Extent(h), border, CopyFromParent,
+            window = XCreateWindow(d, parentWindow, x, y, Extent(w * s), Extent(h * s), border, CopyFromParent,
                                    CopyFromParent, CopyFromParent, 0xE00, &a);
         } else if (style & SCS_DIALOG) {
             parentWindow = root;
@@ -145,27 +149,23 @@ bool SControl::Create(SGlobals* g, SControl* p, unsigned i, const char* n, int s
                 else if (pw)
                     parentWindow = AsWindow(pw);
             }
-            window = XCreateWindow(d, parentWindow, x, y, Extent(w), Extent(h), border, DefaultDepth(d, screen),
-                                   InputOutput, DefaultVisual(d, screen), 0x1E00, &a);
+            const int at = PlaceScale();
+            window = XCreateWindow(d, parentWindow, x * at, y * at, Extent(w * s), Extent(h * s), border,
+                                   DefaultDepth(d, screen), InputOutput, DefaultVisual(d, screen), 0x1E00, &a);
             XSelectInput(d, window, (style & SCS_ALLEVENTS) ? allEvents : dialogEvents);
         } else {
             XFlush(d);
             parentWindow = (p && p->window) ? p->window : pw ? AsWindow(pw) : root;
             a.override_redirect = True;
-            window = XCreateWindow(d, parentWindow, x, y, Extent(w), Extent(h), 0, CopyFromParent, InputOutput,
-                                   CopyFromParent, 0xA00, &a);
+            const int at = PlaceScale();
+            window = XCreateWindow(d, parentWindow, x * at, y * at, Extent(w * s), Extent(h * s), 0, CopyFromParent,
+                                   InputOutput, CopyFromParent, 0xA00, &a);
         }
         if (topLevel) {
             deleteAtom = SAtoms::Existing(d, "WM_DELETE_WINDOW");
             if (deleteAtom) XSetWMProtocols(d, window, &deleteAtom, 1);
             SetTextProperties(d, window, name.Text());
-            if (!(style & SCS_NOSIZEHINTS)) {
-                XSizeHints hints = {};
-                hints.flags = PSize | PMinSize | PMaxSize | PResizeInc;
-                hints.width = hints.min_width = hints.max_width = w;
-                hints.height = hints.min_height = hints.max_height = h;
-                XSetWMNormalHints(d, window, &hints);
-            }
+            SetSizeHints();
         }
         if (!(style & SCS_BORDER)) {
             // Each only when a window manager has made the atom already.
@@ -210,6 +210,54 @@ void SControl::CreateContexts()
     delete input;
     drawing = new SDrawing(this, globals);
     input = new context::SInput();
+    ChooseDevice();
+}
+
+void SControl::SetSizeHints()
+{
+    if (!Live() || !(style & (SCS_APPWINDOW | SCS_DIALOG)) || (style & SCS_NOSIZEHINTS)) return;
+    XSizeHints hints = {};
+    hints.flags = PSize | PMinSize | PMaxSize | PResizeInc;
+    hints.width = hints.min_width = hints.max_width = Width() * scaleFactor;
+    hints.height = hints.min_height = hints.max_height = Height() * scaleFactor;
+    XSetWMNormalHints(xdisplay, window, &hints);
+}
+
+int SControl::PlaceScale() const
+{
+    return parent && parent->window && parentWindow == parent->window ? parent->scaleFactor : 1;
+}
+
+void SControl::ChooseDevice()
+{
+    if (!drawing) return;
+    const bool scaledNow = dynamic_cast<context::SDrawScaled*>(drawing->OwnedDevice()) != nullptr;
+    if (scaleFactor > 1 && Live()) {
+        XWindowAttributes a;
+        {
+            SXErrorTrap::Probe probe(xdisplay);
+            if (!XGetWindowAttributes(xdisplay, window, &a)) return;
+        }
+        drawing->SetOwnedDevice(new context::SDrawScaled(xdisplay, window, a.visual, a.depth, scaleFactor));
+    } else if (scaledNow) {
+        drawing->SetOwnedDevice(new context::SDrawDevice(static_cast<int>(window)));
+    }
+}
+
+void SControl::SetScale(int factor)
+{
+    SToolkitHold hold;
+    factor = factor < 1 ? 1 : factor > maxScale ? maxScale : factor;
+    if (factor == scaleFactor) return;
+    scaleFactor = factor;
+    if (Live()) {
+        const int at = PlaceScale();
+        XMoveResizeWindow(xdisplay, window, rect.left * at, rect.top * at, Extent(Width() * scaleFactor),
+                          Extent(Height() * scaleFactor));
+        SetSizeHints();
+    }
+    ChooseDevice();
+    Refresh();
 }
 
 void SControl::CleanRessources() { destroying = true; }
@@ -281,7 +329,8 @@ void SControl::Reparent(int w)
     Hide();
     if (!Live()) return;
     parentWindow = w ? AsWindow(w) : DefaultRootWindow(xdisplay);
-    XReparentWindow(xdisplay, window, parentWindow, rect.left, rect.top);
+    const int at = PlaceScale();
+    XReparentWindow(xdisplay, window, parentWindow, rect.left * at, rect.top * at);
     if (wasMapped) Show();
 }
 
@@ -355,7 +404,8 @@ void SControl::Foreground(bool)
 void SControl::SetPosition(int x, int y)
 {
     rect = Rectangle(x, y, x + Width(), y + Height());
-    if (Live()) XMoveWindow(xdisplay, window, x, y);
+    const int at = PlaceScale();
+    if (Live()) XMoveWindow(xdisplay, window, x * at, y * at);
 }
 
 void SControl::SetSize(int w, int h)
@@ -364,7 +414,7 @@ void SControl::SetSize(int w, int h)
     rect.bottom = rect.top + h;
     client.right = client.left + w;
     client.bottom = client.top + h;
-    if (Live()) XResizeWindow(xdisplay, window, Extent(w), Extent(h));
+    if (Live()) XResizeWindow(xdisplay, window, Extent(w * scaleFactor), Extent(h * scaleFactor));
 }
 
 void SControl::Resized(bool refresh)
@@ -375,8 +425,10 @@ void SControl::Resized(bool refresh)
         SXErrorTrap::Probe probe(xdisplay);
         if (!XGetWindowAttributes(xdisplay, window, &a)) return;
     }
-    rect = Rectangle(a.x, a.y, a.x + a.width, a.y + a.height);
-    client = Rectangle(0, 0, a.width, a.height);
+    const int at = PlaceScale();
+    const int w = a.width / scaleFactor, h = a.height / scaleFactor;
+    rect = Rectangle(a.x / at, a.y / at, a.x / at + w, a.y / at + h);
+    client = Rectangle(0, 0, w, h);
     if (refresh) Refresh();
 }
 
@@ -385,7 +437,7 @@ Point SControl::GetClient2Screen(int x, int y)
     if (!Live()) return Point(x, y);
     int rx = x, ry = y;
     Window child;
-    XTranslateCoordinates(xdisplay, window, DefaultRootWindow(xdisplay), x, y, &rx, &ry, &child);
+    XTranslateCoordinates(xdisplay, window, DefaultRootWindow(xdisplay), x * scaleFactor, y * scaleFactor, &rx, &ry, &child);
     return Point(rx, ry);
 }
 
@@ -397,7 +449,7 @@ Point SControl::GetScreen2Client(int x, int y)
     int cx = x, cy = y;
     Window child;
     XTranslateCoordinates(xdisplay, DefaultRootWindow(xdisplay), window, x, y, &cx, &cy, &child);
-    return Point(cx, cy);
+    return Point(Unscaled(cx), Unscaled(cy));
 }
 
 Point SControl::GetScreen2Client(const Point& p) { return GetScreen2Client(p.x, p.y); }
@@ -436,7 +488,7 @@ void SControl::SetTitleText(const char* text)
 
 void SControl::MousePointer(int x, int y)
 {
-    if (Live()) XWarpPointer(xdisplay, None, window, 0, 0, 0, 0, x, y);
+    if (Live()) XWarpPointer(xdisplay, None, window, 0, 0, 0, 0, x * scaleFactor, y * scaleFactor);
 }
 
 bool SControl::IsSubcontrol(unsigned i) { return i == id; }
@@ -448,14 +500,14 @@ void SControl::SetRoundShape(bool round)
         XShapeCombineMask(xdisplay, window, ShapeBounding, 0, 0, None, ShapeSet);
         return;
     }
-    const int W = Width(), H = Height();
+    const int s = scaleFactor, W = Width(), H = Height();
     // The pieces cut from the top-left corner; the others mirror them.
     struct Cut {
         int x, y, w, h;
     };
     const Cut corner[4] = {{0, 0, 5, 1}, {0, 1, 3, 1}, {0, 2, 2, 1}, {0, 3, 1, 2}};
     Region shape = XCreateRegion();
-    XRectangle whole = {0, 0, static_cast<unsigned short>(Extent(W)), static_cast<unsigned short>(Extent(H))};
+    XRectangle whole = {0, 0, static_cast<unsigned short>(Extent(W * s)), static_cast<unsigned short>(Extent(H * s))};
     XUnionRectWithRegion(&whole, shape, shape);
     for (const Cut& c : corner) {
         const int xs[2] = {c.x, W - c.x - c.w};
@@ -463,8 +515,8 @@ void SControl::SetRoundShape(bool round)
         for (int vx : xs) {
             for (int vy : ys) {
                 Region piece = XCreateRegion();
-                XRectangle r = {static_cast<short>(vx), static_cast<short>(vy), static_cast<unsigned short>(c.w),
-                                static_cast<unsigned short>(c.h)};
+                XRectangle r = {static_cast<short>(vx * s), static_cast<short>(vy * s),
+                                static_cast<unsigned short>(c.w * s), static_cast<unsigned short>(c.h * s)};
                 XUnionRectWithRegion(&r, piece, piece);
                 XSubtractRegion(shape, piece, shape);
                 XDestroyRegion(piece);
@@ -539,8 +591,8 @@ void SControl::Refresh()
     e.xexpose.type = Expose;
     e.xexpose.display = xdisplay;
     e.xexpose.window = window;
-    e.xexpose.width = Width();
-    e.xexpose.height = Height();
+    e.xexpose.width = Width() * scaleFactor;
+    e.xexpose.height = Height() * scaleFactor;
     XSendEvent(xdisplay, window, False, ExposureMask, &e);
     XFlush(xdisplay);
 }
@@ -552,10 +604,10 @@ void SControl::RefreshRectangle(const Rectangle& r)
     e.xexpose.type = Expose;
     e.xexpose.display = xdisplay;
     e.xexpose.window = window;
-    e.xexpose.x = r.left;
-    e.xexpose.y = r.top;
-    e.xexpose.width = r.right - r.left;
-    e.xexpose.height = r.bottom - r.top;
+    e.xexpose.x = r.left * scaleFactor;
+    e.xexpose.y = r.top * scaleFactor;
+    e.xexpose.width = (r.right - r.left) * scaleFactor;
+    e.xexpose.height = (r.bottom - r.top) * scaleFactor;
     XSendEvent(xdisplay, window, False, ExposureMask, &e);
 }
 
@@ -646,12 +698,17 @@ void SControl::DrawBorder(const Rectangle& r)
 
 void SControl::BeginPaint()
 {
-    if (xdisplay) XLockDisplay(xdisplay);
+    if (!xdisplay) return;
+    XLockDisplay(xdisplay);
+    if (auto* scaled = drawing ? dynamic_cast<context::SDrawScaled*>(drawing->OwnedDevice()) : nullptr)
+        scaled->Fit(Width(), Height());
 }
 
 void SControl::EndPaint()
 {
     if (!xdisplay) return;
+    if (auto* scaled = drawing ? dynamic_cast<context::SDrawScaled*>(drawing->OwnedDevice()) : nullptr)
+        scaled->Present(0, 0, Width(), Height());
     XFlush(xdisplay);
     XUnlockDisplay(xdisplay);
 }

@@ -218,6 +218,11 @@ public:
     virtual void SetSize(int w, int h);
     virtual bool IsSubcontrol(unsigned id);
     virtual void SetRoundShape(bool round);
+    // Shows the control (and, for a window, its children) enlarged by a
+    // whole factor from 1 to 4. The control keeps its size, position and
+    // drawing at 1x; only its X window grows and its picture is enlarged
+    // where it reaches the window. New children take their parent's factor.
+    virtual void SetScale(int factor);
 
     // ---- plain operations
     // Destroys the window now; the object stays (for a later delete).
@@ -301,6 +306,7 @@ public:
     quor::threading::STimer* Timer() const { return timer; }
     quor::threading::STimerIdle* IdleTimer() const { return idleTimer; }
     bool Destroying() const { return destroying.load(); }
+    int Scale() const { return scaleFactor; }
     bool IsModal() const { return modal; }
     void SetModal(bool m) { modal = m; }
     bool IsReactive() const { return reactive; }
@@ -331,6 +337,15 @@ protected:
     bool SendPaintMessage(const char* type, long item1, long item2, long item3, long item4);
     // The region RefreshRegion gave this number, once.
     context::SDrawRegion* TakePendingRegion(uint32_t serial, bool* found);
+    // The factor of the window's position: its parent control's scale inside
+    // that control's window, 1 elsewhere (on the root, in a host's window).
+    int PlaceScale() const;
+    // The surface's own device: the window, or at a factor above 1 a
+    // picture off screen that EndPaint enlarges onto the window.
+    void ChooseDevice();
+    void SetSizeHints();
+    // Pointer positions from X (window pixels) to the control's own.
+    int Unscaled(int v) const { return v >= 0 ? v / scaleFactor : -((-v + scaleFactor - 1) / scaleFactor); }
 
     SGlobals* globals;
     SControl* parent;
@@ -368,6 +383,7 @@ protected:
     Atom deleteAtom;
     std::vector<SControl*> disabledControls;
     Display* xdisplay;
+    int scaleFactor = 1;
 };
 
 // The control holding the mouse capture, or null.

@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 
 #include "plugin/SGlobals.h"
@@ -133,6 +134,22 @@ bool SControl::eventProc(XEvent* event)
 
 bool SControl::Dispatch(XEvent* e)
 {
+    // Pointer positions arrive in window pixels: from here on they are the
+    // control's own (1x), on a copy, as the event is the host's.
+    XEvent mapped;
+    if (scaleFactor > 1 && (e->type == ButtonPress || e->type == ButtonRelease || e->type == MotionNotify ||
+                      e->type == EnterNotify || e->type == LeaveNotify)) {
+        mapped = *e;
+        // The same members in the button, motion and crossing events.
+        static_assert(offsetof(XButtonEvent, x) == offsetof(XMotionEvent, x) &&
+                          offsetof(XButtonEvent, y) == offsetof(XMotionEvent, y) &&
+                          offsetof(XButtonEvent, x) == offsetof(XCrossingEvent, x) &&
+                          offsetof(XButtonEvent, y) == offsetof(XCrossingEvent, y),
+                      "pointer events differ");
+        mapped.xbutton.x = Unscaled(e->xbutton.x);
+        mapped.xbutton.y = Unscaled(e->xbutton.y);
+        e = &mapped;
+    }
     switch (e->type) {
     case ButtonPress: return OnButtonPress(e->xbutton);
     case ButtonRelease: return OnButtonRelease(e->xbutton);
@@ -175,8 +192,9 @@ bool SControl::Dispatch(XEvent* e)
         XConfigureEvent c = e->xconfigure;
         XEvent newer;
         while (XCheckTypedWindowEvent(xdisplay, window, ConfigureNotify, &newer)) c = newer.xconfigure;
-        rect = Rectangle(c.x, c.y, c.x + c.width, c.y + c.height);
-        client = Rectangle(0, 0, c.width, c.height);
+        const int at = PlaceScale(), w = c.width / scaleFactor, h = c.height / scaleFactor;
+        rect = Rectangle(c.x / at, c.y / at, c.x / at + w, c.y / at + h);
+        client = Rectangle(0, 0, w, h);
         return true;
     }
     case ClientMessage: return OnClientMessage(e->xclient);
@@ -422,13 +440,17 @@ bool SControl::PointerInside(SControl* c)
     int rx, ry, x, y;
     unsigned mask;
     if (!XQueryPointer(c->xdisplay, c->window, &root, &child, &rx, &ry, &x, &y, &mask)) return false;
+    x = c->Unscaled(x);
+    y = c->Unscaled(y);
     const Rectangle& r = c->client;
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
 // The tip opens on its side of the control, unless it would leave the
-// screen there: then on the opposite side. The whole tip must fit, not only
-// its text block.
+// monitor there: then on the opposite side. The whole tip must fit, not only
+// its text block. Then it is moved into that monitor along the side it opens
+// on, so that no part of it is ever off screen. Positions are laid out in the
+// control's pixels and the tip is measured in screen pixels, at every factor.
 void SControl::PlaceTooltip()
 {
     SToolTip* tip = tooltip ? tooltip->tooltip : nullptr;
@@ -437,16 +459,17 @@ void SControl::PlaceTooltip()
     const Rectangle& tr = tooltip->bounds;
     const int bw = tr.Width() + 48, bh = tr.Height() + 16;
     const int cw = Width(), ch = Height();
+    // The tip's size on the screen.
+    const int tw = bw * tip->Scale(), th = bh * tip->Scale();
     Rectangle screen;
-    if (SDisplay* info = sd.DisplayInfo()) screen = info->bounds;
+    if (SDisplay* info = sd.DisplayInfo()) screen = info->MonitorRect(this);
     if ((screen.Width() <= 0 || screen.Height() <= 0) && xdisplay) {
         const int n = DefaultScreen(xdisplay);
         screen = Rectangle(0, 0, DisplayWidth(xdisplay, n), DisplayHeight(xdisplay, n));
     }
     auto toRoot = [this](int x, int y) {
-        Point p = GetClient2Screen(x, y);
         Point o = tooltip->GetOffset();
-        return Point(p.x + o.x, p.y + o.y);
+        return GetClient2Screen(x + o.x, y + o.y);
     };
     const int centredX = (cw - bw) >> 1, centredY = (ch - bh) >> 1;
     Point at;
@@ -460,14 +483,14 @@ void SControl::PlaceTooltip()
         break;
     case TIP_RIGHT:
         at = toRoot(cw + 3, centredY);
-        if (at.x + bw > screen.right) {
+        if (at.x + tw > screen.right) {
             tip->flipped = true;
             at = toRoot(-3 - bw, centredY);
         }
         break;
     case TIP_BELOW:
         at = toRoot(centredX, ch + 3);
-        if (at.y + bh > screen.bottom) {
+        if (at.y + th > screen.bottom) {
             tip->flipped = true;
             at = toRoot(centredX, -bh - 3);
         }
@@ -481,6 +504,16 @@ void SControl::PlaceTooltip()
         break;
     default: at = Point(0, 0); break;
     }
+    const Point wanted = at;
+    if (screen.Width() > 0 && screen.Height() > 0) {
+        // The far edge first: a tip wider than the monitor keeps its start.
+        if (at.x + tw > screen.right) at.x = screen.right - tw;
+        if (at.x < screen.left) at.x = screen.left;
+        if (at.y + th > screen.bottom) at.y = screen.bottom - th;
+        if (at.y < screen.top) at.y = screen.top;
+    }
+    const bool across = tooltip->side == TIP_ABOVE || tooltip->side == TIP_BELOW;
+    tip->markerShift = (across ? at.x - wanted.x : at.y - wanted.y) / tip->Scale();
     ShowTooltip(at);
 }
 

@@ -220,7 +220,9 @@ void SControllable<T, U>::MouseStateChanged(bool* state, int change)
         }
         return;
     }
-    dragStart = screen;
+    // Where the press was, on the control's own pixel grid: the drag then
+    // moves in whole 1x pixels at every factor.
+    dragStart = this->Scale() > 1 ? this->GetClient2Screen(p) : screen;
     if (state[MS_CONTROL]) {
         const T before = this->value;
         this->ResetValue();

@@ -91,11 +91,14 @@ void SDial<T>::MousePosChanged(int, int dy)
     if (!state || !state[MS_CAPTURED] || dy == 0 || !this->input) return;
     const int y = this->GetClient2Screen(this->input->lastX, this->input->lastY).y;
     int& L = this->dragStart.y;
+    // y and L are screen pixels, thresholds the control's.
+    const int leftStep = leftDragPixels * this->Scale();
+    const int rightStep = rightDragPixels * this->Scale();
     if (state[MS_LBUTTON] && steppedDrag) {
-        if (dy < 0 && y < L - leftDragPixels) {
+        if (dy < 0 && y < L - leftStep) {
             this->ValueChange(true, 1);
             L = y;
-        } else if (dy > 0 && y > L + leftDragPixels) {
+        } else if (dy > 0 && y > L + leftStep) {
             this->ValueChange(false, 1);
             L = y;
         }
@@ -108,10 +111,10 @@ void SDial<T>::MousePosChanged(int, int dy)
             L = y;
         }
     } else if (state[MS_RBUTTON]) {
-        if (dy < 0 && y < L - rightDragPixels) {
+        if (dy < 0 && y < L - rightStep) {
             this->ValueChange(true, 1);
             L = y;
-        } else if (dy > 0 && y > L + rightDragPixels) {
+        } else if (dy > 0 && y > L + rightStep) {
             this->ValueChange(false, 1);
             L = y;
         }

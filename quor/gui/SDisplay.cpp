@@ -103,12 +103,14 @@ Rectangle SDisplay::MonitorRect(SControl* c) const
 {
     if (!c) return monitors.empty() ? Fallback() : monitors.front();
     Point origin = c->GetClient2Screen(0, 0);
-    return MonitorRect(Point(origin.x + c->Width() / 2, origin.y + c->Height() / 2));
+    return MonitorRect(Point(origin.x + c->Width() * c->Scale() / 2, origin.y + c->Height() * c->Scale() / 2));
 }
 
 void SDisplay::Centre(SControl* c, const Rectangle& m) const
 {
-    c->SetPosition(m.left + ((m.Width() - c->Width()) >> 1), m.top + ((m.Height() - c->Height()) >> 1));
+    // On the root a position is in screen pixels, the size in the control's.
+    const int w = c->Width() * c->Scale(), h = c->Height() * c->Scale();
+    c->SetPosition(m.left + ((m.Width() - w) >> 1), m.top + ((m.Height() - h) >> 1));
 }
 
 void SDisplay::CenterOnWindow(SControl* c) const

@@ -8,6 +8,7 @@
 #include "quor/data/datastring.h"
 #include "quor/gui/SDisplay.h"
 #include "quor/gui/SMessageDialog.h"
+#include "quor/gui/SScaleFactor.h"
 #include "quor/gui/SToolkitLock.h"
 #include "quor/gui/context/SDisplayHandles.h"
 #include "quor/system/SSystemData.h"
@@ -92,6 +93,7 @@ void SInfo(const char* message, const char* title)
         }
         Display* d = box->GetDisplay();
         if (!d || !box->GetWindow()) return;
+        box->SetScale(ChooseScale(d, true));
         box->SetMessage(message, title);
         if (SDisplay* monitors = sd.DisplayInfo()) monitors->CenterOnWindow(box);
         XRaiseWindow(d, box->GetWindow());

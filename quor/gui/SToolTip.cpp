@@ -152,8 +152,11 @@ void SToolTip::Draw(const Rectangle&)
 // A small triangle on the edge that faces the control.
 void SToolTip::DrawMarker()
 {
-    const int w = Width(), h = Height(), hx = w >> 1, hy = h >> 1;
-    const int side = data->side;
+    const int w = Width(), h = Height(), side = data->side;
+    auto within = [](int v, int low, int high) { return v < low ? low : v > high ? high : v; };
+    const bool across = side == TIP_ABOVE || side == TIP_BELOW;
+    const int hx = within((w >> 1) - (across ? markerShift : 0), 5, w - 6);
+    const int hy = within((h >> 1) - (across ? 0 : markerShift), 5, h - 6);
     Point p[4];
     auto triangle = [&p](Point tip, Point a, Point b) {
         p[0] = tip;

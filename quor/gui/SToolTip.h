@@ -85,6 +85,10 @@ public:
 
     // Set while the placement had to move the tip to the opposite side.
     bool flipped = false;
+    // How far (in the tip's pixels) the placement moved the tip along the
+    // control's side to keep it on the monitor: the marker moves back by as
+    // much, to point at the control still.
+    int markerShift = 0;
 
 private:
     void Fit(SToolTipData* d);

@@ -82,6 +82,13 @@ void SWindow::Remove(SControl* child, bool destroy)
     if (children.empty()) style &= ~SCS_CHILDREN;
 }
 
+void SWindow::SetScale(int factor)
+{
+    SToolkitHold hold;
+    SControl::SetScale(factor);
+    for (const SWindowID& c : children) c.control->SetScale(scaleFactor);
+}
+
 bool SWindow::IsSubcontrol(unsigned i)
 {
     if (i == id) return true;

@@ -36,6 +36,8 @@ public:
     void ShowMenu(const Point&) override {}
     void CloseMenu() override {}
     bool IsSubcontrol(unsigned id) override;
+    // The window first, then its children inside it.
+    void SetScale(int factor) override;
 
     virtual void Add(SControl* child);
     virtual void Remove(SControl* child, bool destroy);

@@ -5,6 +5,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -70,8 +71,25 @@ TEST(EditorCommand, TheLampsShowTheGeneratedProgrammeInEveryHostConvention)
         EXPECT_EQ(d.At(60, 50), 0x000000u) << convention;
         EXPECT_EQ(l.At(42, 50), 0x00FF00u) << convention;
         EXPECT_EQ(l.At(60, 50), 0xFF8000u) << convention;
+        // --scale 2: the same lit picture, each pixel a 2 x 2 block.
+        const std::string lit2 = dir + "/lit2.png";
+        ASSERT_EQ(Vsthost({"editor", PluginPath(), "--convention", convention, "--seconds", "1", "--position", "40,40",
+                           "--scale", "2", "--screenshot", lit2 + "@1.375", "--quiet"},
+                          &said),
+                  vsthost::ExitOk)
+            << said;
+        unsetenv("BLINKWATCHER_SCALE");
+        Picture l2;
+        ASSERT_TRUE(Read(lit2, l2));
+        ASSERT_EQ(l2.width, 200);
+        ASSERT_EQ(l2.height, 150);
+        int differing = 0;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) differing += l2.At(x, y) != l.At(x / 2, y / 2);
+        EXPECT_EQ(differing, 0) << convention;
         unlink(dark.c_str());
         unlink(lit.c_str());
+        unlink(lit2.c_str());
     }
     rmdir(dir.c_str());
 }
@@ -82,6 +100,7 @@ TEST(EditorCommand, ClearErrors)
     EXPECT_EQ(Vsthost({"editor"}, &said), vsthost::ExitUsage);
     EXPECT_EQ(Vsthost({"editor", PluginPath(), "--convention", "sometimes"}, &said), vsthost::ExitUsage);
     EXPECT_EQ(Vsthost({"editor", PluginPath(), "--screenshot", "nowhen.png"}, &said), vsthost::ExitUsage);
+    EXPECT_EQ(Vsthost({"editor", PluginPath(), "--scale", "5"}, &said), vsthost::ExitUsage);
     EXPECT_EQ(Vsthost({"editor", "/nonexistent/plugin.so"}, &said), vsthost::ExitFile) << said;
     EXPECT_EQ(Vsthost({"editor", PROBE_PLUGIN, "--seconds", "0"}, &said), vsthost::ExitNoEditor) << said;
     EXPECT_NE(said.find("has no editor"), std::string::npos) << said;

@@ -17,7 +17,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 namespace vsthost {
@@ -29,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 const char* const EditorHelp =
     "usage: vsthost editor PLUGIN.so [--convention forward|idle|none] [--wav IN.wav] [--midi IN.mid]\n"
     "                      [--seconds N] [--screenshot FILE.png@T[,FILE.png@T...]] [--click X,Y@T[;X,Y@T...]]\n"
-    "                      [--position X,Y] [--quiet] [host options]\n"
+    "                      [--position X,Y] [--scale N] [--quiet] [host options]\n"
     "Opens the plug-in's editor in a top-level window of the editor's size, as a host does (effEditOpen\n"
     "with the host's Display* and window), and plays audio and MIDI through the plug-in in real time on\n"
     "an audio thread of its own, 512-frame blocks at 44100 Hz, for --seconds (default 5, 0 to 3600).\n"
@@ -42,7 +44,9 @@ const char* const EditorHelp =
     "  none     does neither\n"
     "--screenshot writes the editor window, with the plug-in's own open dialogs, as PNG at T seconds.\n"
     "--click clicks the left button at X,Y of the editor window (XTest) at T seconds.\n"
-    "--position places the window on the screen (default 560,400).\n";
+    "--position places the window on the screen (default 560,400).\n"
+    "--scale shows the plug-in enlarged by N (1 to 4) for this run: it sets BLINKWATCHER_SCALE, which\n"
+    "Blinkwatcher reads. --click and --screenshot work in the window's pixels, at any scale.\n";
 
 struct Timed {
     double at;
@@ -258,7 +262,7 @@ void IdleEditor(void* context) { static_cast<Host*>(context)->Dispatch(effEditId
 int Editor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     Arguments a = Parse(args, 1, {"--convention", "--wav", "--midi", "--seconds", "--screenshot", "--click",
-                                  "--position"},
+                                  "--position", "--scale"},
                         {"--quiet"});
     if (a.help) {
         out << EditorHelp;
@@ -280,6 +284,9 @@ int Editor(const std::vector<std::string>& args, std::ostream& out, std::ostream
     int px = 560, py = 400;
     if (a.values.count("--position") && sscanf(a.Value("--position").c_str(), "%d,%d", &px, &py) != 2)
         return Usage(err, "--position takes X,Y", EditorHelp);
+    long long scale = 0;
+    if (a.values.count("--scale") && !ParseInt(a.Value("--scale"), 1, 4, scale))
+        return Usage(err, "--scale needs a whole number from 1 to 4", EditorHelp);
     const bool quiet = a.Has("--quiet");
 
     Programme programme;
@@ -298,6 +305,9 @@ int Editor(const std::vector<std::string>& args, std::ostream& out, std::ostream
         programme.generatedMidi = false;
         for (const TimedMessage& m : programme.midi) programme.midiLength = std::max(programme.midiLength, m.seconds + 0.5);
     }
+
+    // Read by the plug-in when its editor opens.
+    if (scale > 0) setenv("BLINKWATCHER_SCALE", std::to_string(scale).c_str(), 1);
 
     // Thread support before any connection, the plug-in's included.
     XSession::InitThreads();

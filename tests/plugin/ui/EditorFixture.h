@@ -96,13 +96,14 @@ protected:
         dog.reset();
     }
 
-    Window NewWindow(int x, int y)
+    Window NewWindow(int x, int y, int width = 100, int height = 75)
     {
         XSetWindowAttributes a = {};
         a.override_redirect = True;
         a.background_pixel = BlackPixel(test, DefaultScreen(test));
-        Window w = XCreateWindow(test, DefaultRootWindow(test), x, y, 100, 75, 0, CopyFromParent, InputOutput,
-                                 CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+        Window w = XCreateWindow(test, DefaultRootWindow(test), x, y, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                 CWOverrideRedirect | CWBackPixel, &a);
         XMapRaised(test, w);
         XSync(test, False);
         windows.push_back(w);

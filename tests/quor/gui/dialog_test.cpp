@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <vector>
 
 #include "plugin/PluginTestSupport.h"
 #include "quor/gui/SAtoms.h"
@@ -156,6 +158,66 @@ TEST_F(Dialogs, SInfoShowsTheBoxWithoutAnEditorReusesItAndOnlyALeftClickOnOkClos
     EXPECT_FALSE(Locked([&] { return box->Shown(); }));
     __atomic_store_n(&dp, static_cast<Display*>(nullptr), __ATOMIC_RELEASE);
     XCloseDisplay(host);
+}
+
+// The box takes the factor when it appears: the same picture, each pixel a
+// block, and its button where it is drawn.
+TEST_F(Dialogs, TheBoxIsShownEnlargedAtTheFactorChosenWhenItAppears)
+{
+    auto grab = [&](SControl* c, std::vector<unsigned long>& pixels) {
+        const int w = Locked([&] { return c->Width() * c->Scale(); });
+        const int h = Locked([&] { return c->Height() * c->Scale(); });
+        pixels.clear();
+        XImage* image = XGetImage(test, c->GetWindow(), 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                                  AllPlanes, ZPixmap);
+        if (!image) return;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) pixels.push_back(XGetPixel(image, x, y));
+        XDestroyImage(image);
+    };
+    auto show = [&](const char* factor) {
+        if (factor)
+            setenv("BLINKWATCHER_SCALE", factor, 1);
+        else
+            unsetenv("BLINKWATCHER_SCALE");
+        bwtest::StderrCapture quiet;
+        SInfo("Failed to load plugin\n(Reason: test)", "Blinkwatcher");
+        SMessageDialog* box = Locked([] { return SInfoBox(); });
+        Locked([&] {
+            box->SetPosition(100, 100);
+            box->Foreground(true);
+        });
+        WaitViewable(box, true);
+        Settle();
+        return box;
+    };
+    std::vector<unsigned long> small, big;
+    SMessageDialog* box = show(nullptr);
+    const int w = Locked([&] { return box->Width(); }), h = Locked([&] { return box->Height(); });
+    ASSERT_TRUE(WaitFor([&] {
+        std::vector<unsigned long> before = small;
+        grab(box, small);
+        return small.size() == static_cast<size_t>(w * h) && small == before;
+    }));
+    for (int s : {2, 3}) {
+        box = show(s == 2 ? "2" : "3");
+        EXPECT_EQ(Locked([&] { return box->Width(); }), w) << "its own size stays";
+        int differing = -1;
+        WaitFor([&] {
+            grab(box, big);
+            if (big.size() != static_cast<size_t>(w * h * s * s)) return false;
+            differing = 0;
+            for (int y = 0; y < h * s; ++y)
+                for (int x = 0; x < w * s; ++x)
+                    differing += big[static_cast<size_t>(y * w * s + x)] != small[static_cast<size_t>(y / s * w + x / s)];
+            return differing == 0;
+        });
+        EXPECT_EQ(differing, 0) << "pixels not the 1x ones at " << s;
+        Click(box->MessageButton(), 20, 10, 1);
+        WaitViewable(box, false);
+    }
+    unsetenv("BLINKWATCHER_SCALE");
+    Locked([&] { box->SetScale(1); });
 }
 
 TEST_F(Dialogs, MessagesFromAnotherThreadWhileTheBoxPaintsAreNeverTorn)

@@ -185,6 +185,37 @@ TEST_F(Tooltips, PlacedBesideTheControlAndFlippedWhereTheWholeTipWouldLeaveTheSc
     EXPECT_EQ(Enter(lower), Point(-1, -1));
 }
 
+// A tip wider than its control, of a control at the screen's edge, used to
+// open partly off screen (at x = -42 in a host). At every factor the tip is
+// moved sideways into the monitor, and only as far as that.
+TEST_F(Tooltips, MovedSidewaysIntoTheMonitorAtEveryFactor)
+{
+    const int W = DisplayWidth(test, DefaultScreen(test));
+    for (int f : {1, 2}) {
+        Locked([&] { tip->SetScale(f); });
+        // Low enough for Enter to leave them downwards on the screen.
+        Probe* left = Control(0, 300, TIP_ABOVE);
+        Probe* right = Control(W - 40 * f, 200, TIP_BELOW);
+        Probe* middle = Control(600, 150, TIP_ABOVE);
+        Locked([&] {
+            for (Probe* c : {left, right, middle}) c->SetScale(f);
+        });
+        const Rectangle b = left->GetTooltipData()->bounds;
+        const int w = (b.Width() + 48) * f, h = (b.Height() + 16) * f;
+        // The marker still points at the control's middle.
+        MoveTo(left, 20, 10);
+        Settle();
+        EXPECT_TRUE(WaitFor([&] { return ScreenPixel(20 * f, 300 - 3 * f - 3 * f) == orange; })) << f;
+        EXPECT_EQ(Enter(left), Point(0, 300 - h - 3 * f)) << f;
+        EXPECT_EQ(Enter(right), Point(W - w, 200 + 23 * f)) << f;
+        EXPECT_EQ(Enter(middle), Point(600 + (((40 - b.Width() - 48) >> 1) * f), 150 - h - 3 * f)) << f;
+        Locked([&] {
+            EXPECT_EQ(tip->Width() * tip->Scale(), w);
+            EXPECT_FALSE(tip->flipped);
+        });
+    }
+}
+
 // The indicator square of a tooltip, painted where a panel would paint it.
 class TipSquare : public Probe {
 public:
