@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "FakeInput.h"
+#include "ScaledPicture.h"
 #include "plugin/lv2/Lv2Support.h"
 #include "quor/threading/watchdog.h"
 
@@ -323,6 +325,74 @@ TEST_F(Lv2Ui, TheDialogsWriteTheControlPortsOnTheHostsThread)
     ui = nullptr;
     XSync(test, False);
     EXPECT_TRUE(bwtest::WaitUntil([&] { return Dialog() == 0; }));
+}
+
+// The factor is chosen as each UI is instantiated, as the VST editor's as it
+// opens. At 2 the UI asks ui:resize for twice the size and shows the picture
+// at 1x doubled, live lamps and the dialog included; the click on the
+// enlarged lamp opens the dialog, and its OK writes the port as at 1x.
+TEST_F(Lv2Ui, AtFactorTwoShowsThePictureAtOneXDoubled)
+{
+    struct Environment {
+        const char* name = "BLINKWATCHER_SCALE";
+        const bool had = getenv(name) != nullptr;
+        const std::string saved = had ? getenv(name) : "";
+        ~Environment() { had ? setenv(name, saved.c_str(), 1) : unsetenv(name); }
+    } restore;
+    parentFeature.data = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
+    bwtest::Picture reference[3];  // lamps dark, audio lamp lit, the dialog
+    std::vector<std::pair<uint32_t, float>> writtenAt[2];
+    for (int f : {1, 2}) {
+        setenv("BLINKWATCHER_SCALE", std::to_string(f).c_str(), 1);
+        resizes.clear();
+        ui = Instantiate();
+        ASSERT_NE(ui, nullptr) << f;
+        EXPECT_EQ(resizes, (std::vector<std::pair<int, int>>{{100 * f, 75 * f}}));
+        XWindowAttributes a;
+        ASSERT_TRUE(XGetWindowAttributes(test, Widget(), &a));
+        EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(100 * f, 75 * f));
+        Port(Threshold, -40.4f);
+        for (uint32_t k = 0; k < 7; ++k) Port(NoteOnKind + k, 1.0f);
+        Port(MidiAct, 0.0f);
+
+        // At 1x the picture once two grabs agree, at 2 once it is the one
+        // at 1x doubled.
+        auto shows = [&](bwtest::Picture& ref, Window w) {
+            bwtest::Picture last;
+            const bool settled = Until([&] {
+                bwtest::Picture now = bwtest::Grab(test, w);
+                if (f == 2) return bwtest::BlocksDiffering(ref, now, 2) == 0;
+                const bool same = !now.pixels.empty() && now.pixels == last.pixels;
+                last = std::move(now);
+                return same;
+            });
+            if (f == 1) ref = last;
+            return settled;
+        };
+        for (int lit : {0, 1}) {
+            Port(AudioAct, static_cast<float>(lit));
+            const unsigned long colour = lit ? green : black;
+            EXPECT_TRUE(Until([&] { return Pixel(Widget(), audioLampX * f, lampY * f) == colour; })) << f;
+            EXPECT_TRUE(shows(reference[lit], Widget())) << "the panel, lamp " << lit << ", at " << f;
+        }
+        Port(AudioAct, 0.0f);
+
+        ClickAt(Widget(), audioLampX * f, lampY * f);
+        Window dialog = 0;
+        ASSERT_TRUE(Until([&] { return (dialog = Dialog()) != 0; })) << f;
+        bwtest::FakeMotion(test, 1, 1);
+        EXPECT_TRUE(shows(reference[2], dialog)) << "the dialog at " << f;
+        ClickAt(dialog, (160 - 70 + 25) * f, (100 - 30) * f);  // OK
+        ASSERT_TRUE(Until([&] { return !written.empty(); })) << f;
+        writtenAt[f - 1] = written;
+        written.clear();
+        ASSERT_TRUE(Until([&] { return Dialog() == 0; }));
+        descriptor->cleanup(ui);
+        ui = nullptr;
+    }
+    EXPECT_EQ(writtenAt[0], (std::vector<std::pair<uint32_t, float>>{{Threshold, -40.0f}}));
+    EXPECT_EQ(writtenAt[1], writtenAt[0]);
+    EXPECT_EQ(writesOffThread, 0);
 }
 
 // The same panel as the VST edition's editor, pixel for pixel: both opened

@@ -11,16 +11,13 @@
 #include <map>
 #include <string>
 
+#include "ScaledPicture.h"
+
 using bwtest::EditorTest;
+using bwtest::Picture;
 using bwtest::Rgb;
 
 namespace {
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned long> pixels;
-    unsigned long At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
 
 class ScaleTest : public EditorTest {
 protected:
@@ -64,43 +61,14 @@ protected:
     // The pointer over nothing of ours.
     void Away() { bwtest::FakeMotion(test, 1, 1); }
 
-    Picture Grab(Window w)
-    {
-        Picture p;
-        XWindowAttributes a;
-        if (!w || !XGetWindowAttributes(test, w, &a)) return p;
-        XImage* image = XGetImage(test, w, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height),
-                                  AllPlanes, ZPixmap);
-        if (!image) return p;
-        p.width = a.width;
-        p.height = a.height;
-        for (int y = 0; y < a.height; ++y)
-            for (int x = 0; x < a.width; ++x) p.pixels.push_back(XGetPixel(image, x, y));
-        XDestroyImage(image);
-        return p;
-    }
-
-    // The s x s blocks of `big` that differ from the pixel of `small` there;
-    // -1 when the sizes do not match.
-    static int Differences(const Picture& small, const Picture& big, int s)
-    {
-        if (small.width * s != big.width || small.height * s != big.height || small.pixels.empty()) return -1;
-        int blocks = 0;
-        for (int y = 0; y < small.height; ++y)
-            for (int x = 0; x < small.width; ++x) {
-                bool same = true;
-                for (int k = 0; k < s * s; ++k) same = same && big.At(x * s + k % s, y * s + k / s) == small.At(x, y);
-                blocks += !same;
-            }
-        return blocks;
-    }
+    Picture Grab(Window w) { return bwtest::Grab(test, w); }
 
     // Waits for the window's picture to become `small` enlarged; the blocks
     // still differing after the wait.
     int Matches(Window w, const Picture& small)
     {
         int left = -1;
-        WaitFor([&] { return (left = Differences(small, Grab(w), factor)) == 0; });
+        WaitFor([&] { return (left = bwtest::BlocksDiffering(small, Grab(w), factor)) == 0; });
         return left;
     }
 
