@@ -1,5 +1,6 @@
 #include "quor/gui/SConnectionWatch.h"
 
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -165,11 +166,28 @@ void InstallChain()
     chained = true;
 }
 
+// libxcb writes without MSG_NOSIGNAL: a request written after the server
+// dropped the connection, before its end was read, raises SIGPIPE, and the
+// default action ends the process before Xlib sees the error. A host that
+// chose a disposition of its own keeps it; one that left the default gets
+// it ignored (writes to a closed pipe then fail with EPIPE instead).
+void IgnoreBrokenPipes()
+{
+    struct sigaction now = {};
+    if (sigaction(SIGPIPE, nullptr, &now) != 0) return;
+    if ((now.sa_flags & SA_SIGINFO) || now.sa_handler != SIG_DFL) return;
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 }  // namespace
 
 void SConnectionWatch::Watch(Display* display)
 {
     if (!display) return;
+    IgnoreBrokenPipes();
     XSetIOErrorExitHandler(display, Exit, nullptr);
     std::lock_guard<std::mutex> guard(watchLock);
     bool known = false;
