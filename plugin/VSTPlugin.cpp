@@ -35,7 +35,6 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster, int& result)
         p.threshold.store(VSTPluginProgram::DefaultThreshold, std::memory_order_relaxed);
         p.kinds.store(VSTPluginProgram::AllKinds, std::memory_order_relaxed);
     }
-    InitialiseEvents(outgoingStorage, RingCapacity);
     InitialiseEvents(engine.Input().Storage(), RingCapacity);
     InitialiseEvents(engine.Thru().Storage(), RingCapacity);
     cEffect.processReplacing = ReplacingEntry;
@@ -133,12 +132,11 @@ void VSTPlugin::TakeInputEvents(BlockPoster post)
 
 void VSTPlugin::midiPostProcess()
 {
+    // The host gets the records in the thru ring's own slots: they hold
+    // their bytes until the next block takes events, as long as a copy
+    // would, and a block of 256 events saves 8 KiB of copying.
     int32_t n = 0;
-    engine.Drain([this, &n](const VstMidiEvent& e) {
-        outgoingStorage[n] = e;
-        outgoing.events[n] = reinterpret_cast<VstEvent*>(&outgoingStorage[n]);
-        ++n;
-    });
+    engine.Drain([this, &n](VstMidiEvent& e) { outgoing.events[n++] = reinterpret_cast<VstEvent*>(&e); });
     if (n == 0) return;
     outgoing.numEvents = n;
     outgoing.reserved = 0;

@@ -100,5 +100,4 @@ protected:
     unsigned char chunkOut[VSTPluginProgram::ChunkSize] = {};
     Engine engine;
     OutgoingEvents outgoing{};
-    VstMidiEvent outgoingStorage[RingCapacity];
 };
