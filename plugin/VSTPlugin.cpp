@@ -148,7 +148,8 @@ void VSTPlugin::midiPostProcess()
 // go is decided once and kept in registers, the channels are read once and
 // handed to the loop as they are, and an empty block reads neither them nor
 // the threshold.
-__attribute__((always_inline)) inline void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate)
+__attribute__((always_inline)) inline void VSTPlugin::Run(float** inputs, float** outputs, VstInt32 sampleFrames,
+                                                          bool accumulate)
 {
     if (Suspended()) return;
     // The block's own requests pass the editor gate by its lane. The lane
@@ -175,12 +176,14 @@ __attribute__((always_inline)) inline void VSTPlugin::Run(float** inputs, float*
 
 void VSTPlugin::ReplacingEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    static_cast<VSTPlugin*>(static_cast<AudioEffect*>(effect->object))->Run(inputs, outputs, sampleFrames, false);
+    VSTPlugin* self = static_cast<VSTPlugin*>(static_cast<AudioEffect*>(effect->object));
+    self->Run(inputs, outputs, sampleFrames, false);
 }
 
 void VSTPlugin::AccumulatingEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    static_cast<VSTPlugin*>(static_cast<AudioEffect*>(effect->object))->Run(inputs, outputs, sampleFrames, true);
+    VSTPlugin* self = static_cast<VSTPlugin*>(static_cast<AudioEffect*>(effect->object));
+    self->Run(inputs, outputs, sampleFrames, true);
 }
 
 void VSTPlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
