@@ -100,8 +100,11 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
     if (!events) return 0;
     // The record declares two pointers and hosts hand as many as numEvents:
     // read them as the array they are.
+    // The count read once: each record's copy is a store that could alias
+    // it, and would make the loop read it again.
     VstEvent* const* list = events->events;
-    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+    const VstInt32 count = events->numEvents;
+    for (VstInt32 i = 0; i < count; ++i) {
         const VstEvent* e = list[i];
         if (!e || e->type != kVstMidiType) continue;
         VstMidiEvent* stored = engine.Receive(*reinterpret_cast<const VstMidiEvent*>(e));
