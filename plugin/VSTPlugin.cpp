@@ -99,9 +99,8 @@ VstInt32 VSTPlugin::processEvents(VstEvents* events)
 {
     if (!events) return 0;
     // The record declares two pointers and hosts hand as many as numEvents:
-    // read them as the array they are.
-    // The count read once: each record's copy is a store that could alias
-    // it, and would make the loop read it again.
+    // read them as the array they are. The count is read once: each
+    // record's copy is a store that could alias it.
     VstEvent* const* list = events->events;
     const VstInt32 count = events->numEvents;
     for (VstInt32 i = 0; i < count; ++i) {

@@ -47,10 +47,9 @@ inline bool MonitoredMessage(const unsigned char* midi, int32_t kinds)
 {
     // The kind by the status byte's high nibble; a note on with velocity 0
     // is a note off, one kind further.
-    static constexpr unsigned char ByStatus[16] = {KindNone,       KindNone,          KindNone,      KindNone,
-                                                   KindNone,       KindNone,          KindNone,      KindNone,
-                                                   NoteOff,        NoteOn,            PolyAftertouch, ControlChange,
-                                                   ProgramChange,  ChannelAftertouch, PitchBend,     KindNone};
+    static constexpr unsigned char ByStatus[16] = {
+        KindNone, KindNone, KindNone, KindNone, KindNone, KindNone, KindNone, KindNone,
+        NoteOff, NoteOn, PolyAftertouch, ControlChange, ProgramChange, ChannelAftertouch, PitchBend, KindNone};
     const unsigned status = midi[0] >> 4;
     const unsigned kind = ByStatus[status] + ((status == 9) & ((midi[2] & 0x7Fu) == 0));
     // Bit k of the shifted set is kind k's; bit 0, no kind's, is clear.
@@ -81,10 +80,9 @@ public:
         return active;
     }
 
-    // Hands the thru events to `send(const Event&)` in their order and
-    // empties the ring; answers how many were handed.
-    // `send` gets the record in its slot (a `const Event&` parameter takes
-    // it as well), where it stays until the next block takes events.
+    // Hands the thru events to `send(Event&)` (or `send(const Event&)`) in
+    // their order and empties the ring; answers how many were handed. Each
+    // is the record in its slot, which keeps it until the next Take.
     template <typename Send>
     int32_t Drain(Send&& send)
     {
