@@ -69,6 +69,27 @@ public:
             postUpdate();
     }
 
+    // The audio thread's way in for one block, chosen when the block begins
+    // (null: nothing is posted): the mailbox directly, or the two functions
+    // above for a subclass. Each request then costs a test of a register
+    // and a store, with nothing read back from the editor.
+    class BlockPoster {
+    public:
+        BlockPoster() = default;
+        explicit BlockPoster(SPluginEditor* e) : box(e && e->postsToMailbox ? &e->mailbox : nullptr), editor(e) {}
+        void Post(long index) const
+        {
+            if (box)
+                box->Post(index);
+            else if (editor)
+                editor->postUpdateIndexed(index);
+        }
+
+    private:
+        SUpdateMailbox* box = nullptr;
+        SPluginEditor* editor = nullptr;
+    };
+
     // Idle side, each idle period: a full refresh if one was asked for,
     // otherwise the pending indices in rising order. Nothing while closed.
     void idle() override;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "plugin/SPlugin.h"
+#include "plugin/SPluginEditor.h"
 #include "plugin/VSTPluginProgram.h"
 #include "plugin/engine/SIndicatorEngine.h"
 #include "quor/threading/SMutexOS.h"
@@ -38,8 +39,10 @@ public:
 
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
-    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // Final: the record's process entries call the block directly, not
+    // through these.
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) final;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) final;
     void setProgram(VstInt32 program) override;
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
@@ -56,11 +59,9 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool setBypass(bool onOff) override;
 
+    // Outside a block: takes the waiting events for the thru, posting nothing.
     void midiInProcess();
     void midiPostProcess();
-
-    // The detector's callback: posts 8 (quiet) or 9 (active).
-    static void AsIn(void* plugin, int32_t active);
 
     quor::audio::analysis::SActivityBlockChecker<float>& Detector() { return engine.Detector(); }
 
@@ -75,13 +76,19 @@ protected:
     // takes a lock nor waits.
     void PostUpdate(VstInt32 index);
     void PostFullUpdate();
-    // The audio thread's requests within a block, to the editor found open
-    // when the block began.
-    void PostFromBlock(VstInt32 index);
+    typedef SPluginEditor::BlockPoster BlockPoster;
     void Run(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
-    // midiInProcess: the block's first requests, then the waiting events.
-    void BeginBlockMidi();
-    void TakeInputEvents();
+    // The record's process entries: the block without the virtual call.
+    static void ReplacingEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
+    static void AccumulatingEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
+    // The block's first requests, then the waiting events.
+    // The poster goes by value: two registers, where a reference would put
+    // it on the stack and read it back after every call.
+    void BeginBlockMidi(BlockPoster post);
+    void TakeInputEvents(BlockPoster post);
+    // The audio thread's settings: program 0 is the only one and setProgram
+    // never leaves it, so the block reads no program number.
+    const VSTPluginProgram& BlockProgram() const { return programs[0]; }
 
     VSTPluginProgram programs[1];
     // The program names are text, read and written by whichever host thread
@@ -93,8 +100,4 @@ protected:
     unsigned char chunkOut[VSTPluginProgram::ChunkSize] = {};
     Engine engine;
     OutgoingEvents outgoing{};
-    VstMidiEvent outgoingStorage[RingCapacity];
-    // Audio thread: set when a block enters the editor gate's lane, null
-    // outside blocks and while no request may be posted.
-    SPluginEditor* blockEditor = nullptr;
 };

@@ -39,6 +39,48 @@ public:
         read = (read + 1) & Mask;
         return e;
     }
+    // Moves every record to `to` in order, after handing it to
+    // `look(const Event&)`; a record that finds `to` full is dropped from
+    // `to` only. The positions stay in registers: a record's copy is a store
+    // that may alias them, so Pop and Push would reload and store them for
+    // every record.
+    template <typename Look>
+    void MoveAllTo(SEventRing& to, Look&& look)
+    {
+        int32_t r = read;
+        int32_t w = to.write;
+        int32_t stored = to.count;
+        for (int32_t left = count; left > 0; --left) {
+            const Event& e = events[r];
+            look(e);
+            if (stored < Capacity) {
+                memcpy(&to.events[w], &e, sizeof(Event));
+                w = (w + 1) & Mask;
+                ++stored;
+            }
+            r = (r + 1) & Mask;
+        }
+        read = r;
+        count = 0;
+        to.write = w;
+        to.count = stored;
+    }
+    // Hands every record, in its slot, to `take(Event&)` in order and
+    // empties the ring; answers how many were handed. A slot keeps its
+    // record until the ring is pushed `Capacity` more times.
+    template <typename Take>
+    int32_t DrainAll(Take&& take)
+    {
+        const int32_t n = count;
+        int32_t r = read;
+        for (int32_t i = 0; i < n; ++i) {
+            take(events[r]);
+            r = (r + 1) & Mask;
+        }
+        read = r;
+        count = 0;
+        return n;
+    }
     // Every slot, for giving the records their constant fields once.
     Event* Storage() { return events; }
 

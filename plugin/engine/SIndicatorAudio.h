@@ -28,6 +28,18 @@ public:
         block.threshold = LinearThreshold(thresholdDb);
         return accumulate ? detector.Accumulate(inputs, outputs, block) : detector.Replace(inputs, outputs, block);
     }
+    // The same block with the four channels given one by one (none null
+    // when frames > 0), for a format whose block always has two channels: an
+    // empty block neither converts the threshold nor calls a loop. The
+    // detector's callback is not told; the answer is the return value.
+    int32_t ProcessTwo(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
+                       int32_t thresholdDb, bool accumulate)
+    {
+        if (frames <= 0) return 0;
+        const float t = LinearThreshold(thresholdDb);
+        return accumulate ? detector.AccumulateTwo(in0, in1, out0, out1, frames, t)
+                          : detector.ReplaceTwo(in0, in1, out0, out1, frames, t);
+    }
     // The last block's answer through the detector's callback, when one is
     // installed.
     void Report() { detector.Report(); }

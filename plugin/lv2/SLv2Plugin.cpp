@@ -136,7 +136,8 @@ void SLv2Plugin::Run(uint32_t frames)
     // Ports not connected (no host runs so) give an inactive block, not a crash.
     const bool buffers = audioIn[0] && audioIn[1] && audioOut[0] && audioOut[1];
     const int32_t n = !buffers ? 0 : frames > INT32_MAX ? INT32_MAX : static_cast<int32_t>(frames);
-    const bool audioActive = engine.Process(audioIn, audioOut, n, ThresholdDb(), false) != 0;
+    const bool audioActive =
+        engine.ProcessTwo(audioIn[0], audioIn[1], audioOut[0], audioOut[1], n, ThresholdDb(), false) != 0;
     SendMidi();
     const float a = Held(audioActive, frames, audioLeft);
     const float m = Held(midiActive, frames, midiLeft);

@@ -297,6 +297,24 @@ TEST_F(Boundary, ThreeHundredEventsBeforeOneBlockPassTheFirst256)
     ASSERT_EQ(host.Received().size(), 1u);
 }
 
+TEST_F(Boundary, AFullBlockAfterAFewEventsComesBackWholeAndInOrder)
+{
+    // The second block's records wrap around the end of the plug-in's rings.
+    Resume();
+    Buffers b(64);
+    host.SendEvents({Midi(0, 0xB0, 1, 2), Midi(1, 0xB0, 3, 4), Midi(2, 0xF8)});
+    host.ProcessReplacing(b.Inputs(), b.Outputs(), 64);
+    host.ClearReceived();
+    std::vector<VstMidiEvent> events;
+    for (int i = 0; i < 256; ++i) events.push_back(Midi(i / 4, 0x80 | (i % 16), i % 128, i % 128));
+    host.SendEvents(events);
+    host.ProcessReplacing(b.Inputs(), b.Outputs(), 64);
+    std::vector<VstMidiEvent> back;
+    for (const auto& r : host.Received()) back.push_back(r.midi);
+    ASSERT_EQ(back.size(), events.size());
+    EXPECT_EQ(memcmp(back.data(), events.data(), sizeof(VstMidiEvent) * events.size()), 0);
+}
+
 TEST_F(Boundary, ChunkRoundTripAndFormat)
 {
     std::vector<uint8_t> fresh = host.GetChunk(false);

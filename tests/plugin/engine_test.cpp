@@ -107,6 +107,27 @@ TEST_F(Engine, OnlyTheSelectedKindsCount)
     EXPECT_EQ(MidiBlock({Midi(0xB0, 7, 1), Midi(0x81, 0, 0)}), (Requests{12, 14, 13, 15, 8}));
 }
 
+TEST_F(Engine, EveryStatusVelocityAndKindSetGivesTheKindsAnswer)
+{
+    // The kind each status nibble 0x8 to 0xF stands for, 1 note on ... 7
+    // pitch bend, 0 none; a note on with velocity 0 (in 7 bits) is a note off.
+    const int kindOf[8] = {2, 1, 4, 3, 6, 5, 7, 0};
+    std::vector<int> expected, actual;
+    for (int kinds = 0; kinds < 128; ++kinds) {
+        for (int k = 1; k <= 7; ++k) plugin.setParameter(k, (kinds >> (k - 1)) & 1 ? 1.0f : 0.0f);
+        plugin.Editor().Take();
+        for (unsigned status = 0x80; status <= 0xF0; status += 0x10)
+            for (unsigned velocity : {0u, 1u, 0x7Fu, 0x80u}) {
+                int kind = kindOf[(status >> 4) - 8];
+                if (kind == 1 && (velocity & 0x7F) == 0) kind = 2;
+                expected.push_back(kind != 0 && ((kinds >> (kind - 1)) & 1));
+                const Requests r = MidiBlock({Midi(status | (kinds & 15), 60, velocity)});
+                actual.push_back(r == Requests{12, 14, 13, 15, 8} ? 1 : r == Requests{12, 14, 12, 14, 8} ? 0 : -1);
+            }
+    }
+    EXPECT_EQ(actual, expected);
+}
+
 TEST_F(Engine, NothingIsPostedWhileTheEditorIsClosed)
 {
     plugin.SetEditorClosed(true);

@@ -118,6 +118,20 @@ public:
         return result;
     }
 
+    // Two channels given one by one, frames > 0: the result is 1 when the
+    // block is active. Neither sets the result Report gives. A caller that
+    // always has two channels passes no arrays, reads no block record and
+    // carries no channel loop, whose registers its own frame had to save.
+    int32_t ReplaceTwo(const float* in0, const float* in1, float* out0, float* out1, int32_t n, float t) const
+    {
+        return (in0 == out0 && in1 == out1 ? kernels.scanPair(in0, in1, n, t)
+                                           : kernels.replacePair(in0, in1, out0, out1, n, t)) != 0;
+    }
+    int32_t AccumulateTwo(const float* in0, const float* in1, float* out0, float* out1, int32_t n, float t) const
+    {
+        return kernels.accumulatePair(in0, in1, out0, out1, n, t) != 0;
+    }
+
     // Calls the installed callback with the block's result.
     void Report()
     {
