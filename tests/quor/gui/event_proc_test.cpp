@@ -70,7 +70,10 @@ TEST_F(EventProc, NoWindowNamesAddressZero)
         auto first = bwtest::MakeOwned<bwtest::Probe>(&globals, nullptr, 1, 0, 10, 10, 20, 20, 0);
         // Still the toolkit's: found through its own property.
         EXPECT_GT(Property(first->GetWindow(), "_QUORWND"), 0);
-        EXPECT_EQ(Property(first->GetWindow(), "_XEventProc"), -1) << "a window names address 0";
+        const long long proc = Property(first->GetWindow(), "_XEventProc");
+        // No property (-1), or, where another thread (or AddressSanitizer)
+        // let go of a low page meanwhile, a real trampoline; never 0.
+        EXPECT_NE(proc, 0) << "a window names address 0";
     }
 #endif
     // With memory to map it, the next window names a trampoline.
