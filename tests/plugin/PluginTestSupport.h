@@ -47,6 +47,19 @@ public:
         return text;
     }
 
+    // What was written so far, the capture going on.
+    std::string SoFar() const
+    {
+        if (saved < 0) return text;
+        fflush(stderr);
+        std::string got;
+        char buffer[4096];
+        off_t at = 0;
+        for (ssize_t n; (n = pread(fileno(file), buffer, sizeof buffer, at)) > 0; at += n)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    }
+
 private:
     FILE* file = nullptr;
     int saved = -1;

@@ -14,7 +14,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -29,6 +29,8 @@
 
 #include "FakeInput.h"
 #include "ScaledPicture.h"
+#include "XErrorCount.h"
+#include "plugin/PluginTestSupport.h"
 #include "plugin/lv2/Lv2Support.h"
 #include "quor/threading/watchdog.h"
 
@@ -41,17 +43,6 @@ constexpr int lampY = 50, audioLampX = 42, midiLampX = 60;
 unsigned long Rgb(int r, int g, int b) { return (static_cast<unsigned long>(r) << 16) | (g << 8) | b; }
 const unsigned long black = Rgb(0, 0, 0), green = Rgb(0, 255, 0), orange = Rgb(255, 128, 0);
 
-int& TestErrors()
-{
-    static int n = 0;
-    return n;
-}
-int CountError(Display*, XErrorEvent*)
-{
-    ++TestErrors();
-    return 0;
-}
-
 class Lv2Ui : public ::testing::Test {
 protected:
     void SetUp() override
@@ -60,15 +51,10 @@ protected:
         XInitThreads();
         test = XOpenDisplay(nullptr);
         ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        TestErrors() = 0;
-        previous = XSetErrorHandler(CountError);
+        bwtest::XErrorsCounted() = 0;
+        previous = XSetErrorHandler(bwtest::CountXError);
         for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        fflush(stderr);
-        savedErr = dup(2);
-        char name[] = "/tmp/bw_lv2ui_stderr_XXXXXX";
-        captured = mkstemp(name);
-        unlink(name);
-        dup2(captured, 2);
+        captured.emplace();
         library = dlopen(BW_LV2_UI, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
@@ -95,19 +81,12 @@ protected:
         if (ui) descriptor->cleanup(ui);
         ui = nullptr;
         if (library) dlclose(library);
-        fflush(stderr);
-        dup2(savedErr, 2);
-        close(savedErr);
-        std::string text;
-        char buffer[4096];
-        lseek(captured, 0, SEEK_SET);
-        for (ssize_t n; (n = read(captured, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-        close(captured);
+        const std::string text = captured ? captured->Text() : std::string();
         EXPECT_EQ(text.find("XError"), std::string::npos) << text;
         if (test) {
             XDestroyWindow(test, parent);
             XSync(test, False);
-            EXPECT_EQ(TestErrors(), 0) << "X errors on the host's connection";
+            EXPECT_EQ(bwtest::XErrorsCounted(), 0) << "X errors on the host's connection";
             XSetErrorHandler(previous);
             XCloseDisplay(test);
         }
@@ -219,7 +198,7 @@ protected:
     int writesOffThread = 0;
     std::thread::id hostThread;
     XErrorHandler previous = nullptr;
-    int savedErr = -1, captured = -1;
+    std::optional<bwtest::StderrCapture> captured;
     std::unique_ptr<Watchdog> dog;
 };
 

@@ -19,26 +19,17 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "FakeInput.h"
+#include "XErrorCount.h"
+#include "plugin/PluginTestSupport.h"
 #include "quor/threading/watchdog.h"
 
 namespace bwtest {
-
-inline int& EditorTestErrors()
-{
-    static int n = 0;
-    return n;
-}
-
-inline int CountEditorTestError(Display*, XErrorEvent*)
-{
-    ++EditorTestErrors();
-    return 0;
-}
 
 inline unsigned long Rgb(int r, int g, int b)
 {
@@ -56,16 +47,10 @@ protected:
         XInitThreads();
         test = XOpenDisplay(nullptr);
         ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        EditorTestErrors() = 0;
-        previous = XSetErrorHandler(CountEditorTestError);
+        XErrorsCounted() = 0;
+        previous = XSetErrorHandler(CountXError);
         for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        // The plug-in's standard error, kept in a file for the whole test.
-        fflush(stderr);
-        savedErr = dup(2);
-        char name[] = "/tmp/bw_editor_stderr_XXXXXX";
-        captured = mkstemp(name);
-        unlink(name);
-        dup2(captured, 2);
+        captured.emplace();  // the plug-in's standard error, for the whole test
         ASSERT_TRUE(host.Load(BW_PLUGIN));
         effect = host.Effect();
         host.Start(44100.0f, 512);
@@ -77,19 +62,12 @@ protected:
     {
         if (effect && open) host.Dispatch(effEditClose);
         host.Close();
-        fflush(stderr);
-        dup2(savedErr, 2);
-        close(savedErr);
-        std::string text;
-        char buffer[4096];
-        lseek(captured, 0, SEEK_SET);
-        for (ssize_t n; (n = read(captured, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-        close(captured);
+        const std::string text = captured ? captured->Text() : std::string();
         EXPECT_EQ(text.find("XError"), std::string::npos) << text;
         if (test) {
             for (Window w : windows) XDestroyWindow(test, w);
             XSync(test, False);
-            EXPECT_EQ(EditorTestErrors(), 0) << "X errors on the host's connection";
+            EXPECT_EQ(XErrorsCounted(), 0) << "X errors on the host's connection";
             XSetErrorHandler(previous);
             XCloseDisplay(test);
         }
@@ -227,16 +205,7 @@ protected:
     }
 
     // What the process wrote to file descriptor 2 since the test began.
-    std::string Stderr()
-    {
-        fflush(stderr);
-        std::string text;
-        char buffer[4096];
-        off_t at = 0;
-        for (ssize_t n; (n = pread(captured, buffer, sizeof buffer, at)) > 0; at += n)
-            text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
+    std::string Stderr() const { return captured->SoFar(); }
 
     float Parameter(int index) { return effect->getParameter(effect, index); }
     void SetParameter(int index, float v) { effect->setParameter(effect, index, v); }
@@ -249,7 +218,7 @@ protected:
     bool open = false;
     std::vector<Window> windows;
     XErrorHandler previous = nullptr;
-    int savedErr = -1, captured = -1;
+    std::optional<StderrCapture> captured;
     std::unique_ptr<Watchdog> dog;
 };
 
