@@ -66,6 +66,14 @@ private:
     std::string text;
 };
 
+// How often `part` occurs in `text`: the lines of a kind written.
+inline int Occurrences(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++n;
+    return n;
+}
+
 // The line the message box stand-in writes for a message.
 inline std::string InfoLine(const std::string& title, const std::string& message)
 {

@@ -44,13 +44,6 @@ protected:
         XSetIOErrorHandler(hostBefore);
     }
 
-    static int Lines(const std::string& text, const std::string& part)
-    {
-        int n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-        return n;
-    }
-
     // The plug-in's panel: the one child of the host's window.
     Window Panel(Window host)
     {
@@ -81,7 +74,7 @@ TEST_F(Connection, KilledUnderAnOpenEditorTheHostLivesOnAndTheEditorComesBack)
     // As xkill does: the client that made the window goes.
     XKillClient(test, panel);
     XSync(test, False);
-    ASSERT_TRUE(WaitFor([&] { return Lines(Stderr(), " lost;") == 1; })) << Stderr();
+    ASSERT_TRUE(WaitFor([&] { return bwtest::Occurrences(Stderr(), " lost;") == 1; })) << Stderr();
     // The engine goes on posting; nothing may reach the dead connection
     // (Xlib would complain of each request once its buffer is full).
     for (int i = 0; i < 200; ++i) Block(i % 2 ? -20.0f : -70.0f, {{0x90, 60, 100}});
@@ -104,8 +97,8 @@ TEST_F(Connection, KilledUnderAnOpenEditorTheHostLivesOnAndTheEditorComesBack)
     Close();
     host.Close();
     const std::string text = Stderr();
-    EXPECT_EQ(Lines(text, "lost;"), 1) << text;
-    EXPECT_EQ(Lines(text, "Xlib"), 0) << text;
+    EXPECT_EQ(bwtest::Occurrences(text, "lost;"), 1) << text;
+    EXPECT_EQ(bwtest::Occurrences(text, "Xlib"), 0) << text;
     EXPECT_EQ(hostIOErrors, 0);
     // Unloaded, the plug-in left the host's handler in place.
     XIOErrorHandler now = XSetIOErrorHandler(hostBefore);
@@ -172,7 +165,7 @@ TEST_F(Connection, AWindowThatIsNotOnThePluginsServerIsRefused)
                   0)
             << c.said;
         const std::string said = Stderr().substr(before.size());
-        EXPECT_EQ(Lines(said, "\n"), 1) << said;
+        EXPECT_EQ(bwtest::Occurrences(said, "\n"), 1) << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }
     // Nothing landed on the second server, and the editor still works where

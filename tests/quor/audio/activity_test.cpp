@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "FloatBits.h"
 #include "quor/audio/analysis/SActivityBlockChecker.h"
 
 using namespace quor::audio::analysis;
+using bwtest::FromBits;
 
 namespace {
 
@@ -34,13 +36,6 @@ std::vector<Variants> Available()
     if (ProcessorHasAVX512())
         v.push_back({"avx512", ReplaceAboveAVX512, AccumulateAboveAVX512, &ActivityKernelsAVX512});
     return v;
-}
-
-float FromBits(uint32_t bits)
-{
-    float f;
-    memcpy(&f, &bits, sizeof f);
-    return f;
 }
 
 std::vector<float> RandomBits(size_t n, uint32_t seed)
