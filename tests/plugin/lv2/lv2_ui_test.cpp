@@ -29,6 +29,7 @@
 
 #include "FakeInput.h"
 #include "ScaledPicture.h"
+#include "WindowProbe.h"
 #include "XErrorCount.h"
 #include "plugin/PluginTestSupport.h"
 #include "plugin/lv2/Lv2Support.h"
@@ -117,55 +118,12 @@ protected:
             timeoutMs);
     }
 
-    unsigned long Pixel(Window w, int x, int y)
-    {
-        XImage* image = XGetImage(test, w, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return p;
-    }
+    unsigned long Pixel(Window w, int x, int y) { return bwtest::PixelAt(test, w, x, y); }
     Window Widget() const { return static_cast<Window>(reinterpret_cast<uintptr_t>(widget)); }
-    // Every pixel of a window's 100 x 75 panel.
-    std::vector<unsigned long> Picture(Window w)
-    {
-        std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(test, w, 0, 0, 100, 75, AllPlanes, ZPixmap);
-        if (!image) return pixels;
-        for (int y = 0; y < 75; ++y)
-            for (int x = 0; x < 100; ++x) pixels.push_back(XGetPixel(image, x, y));
-        XDestroyImage(image);
-        return pixels;
-    }
     unsigned long Lamp(int x) { return Pixel(Widget(), x, lampY); }
 
-    void ClickAt(Window w, int x, int y)
-    {
-        int rx, ry;
-        Window child;
-        XTranslateCoordinates(test, w, DefaultRootWindow(test), x, y, &rx, &ry, &child);
-        bwtest::FakeMotion(test, rx, ry);
-        bwtest::FakeButton(test, 1, true);
-        bwtest::FakeButton(test, 1, false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // no double clicks
-    }
-    Window Dialog()
-    {
-        Window root, up, *children = nullptr, found = 0;
-        unsigned n = 0;
-        if (!XQueryTree(test, DefaultRootWindow(test), &root, &up, &children, &n)) return 0;
-        for (unsigned i = 0; i < n && !found; ++i) {
-            XWindowAttributes a;
-            char* title = nullptr;
-            if (!XGetWindowAttributes(test, children[i], &a) || a.map_state != IsViewable) continue;
-            if (XFetchName(test, children[i], &title) && title) {
-                if (strncmp(title, "SOptionsDialog", 14) == 0) found = children[i];
-                XFree(title);
-            }
-        }
-        if (children) XFree(children);
-        return found;
-    }
+    void ClickAt(Window w, int x, int y) { bwtest::FakeClick(test, w, x, y); }
+    Window Dialog() { return bwtest::TopLevelNamed(test, "SOptionsDialog"); }
 
     static void Write(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
     {
@@ -233,18 +191,7 @@ TEST_F(Lv2Ui, EmbedsInTheParentAtItsSizeAndTheLampsFollowPortEvents)
     Port(AudioAct, 0.0f);
     ASSERT_TRUE(Until([&] { return Lamp(audioLampX) == black && Lamp(midiLampX) == black; }));
     // The logo's letters (orange to red) are drawn.
-    auto logoInk = [&] {
-        XImage* image = XGetImage(test, Widget(), 10, 10, 80, 25, AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int ink = 0;
-        for (int y = 0; y < 25; ++y)
-            for (int x = 0; x < 80; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                ink += ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 100;
-            }
-        XDestroyImage(image);
-        return ink;
-    };
+    auto logoInk = [&] { return bwtest::LogoInk(test, Widget()); };
     EXPECT_TRUE(Until([&] { return logoInk() > 100; })) << logoInk();
 
     // lamp colours after each port event: audio, MIDI
@@ -405,8 +352,8 @@ TEST_F(Lv2Ui, LooksLikeTheVstEditor)
     };
     std::vector<unsigned long> lv2Picture, vstPicture;
     auto same = [&] {
-        lv2Picture = Picture(Widget());
-        vstPicture = Picture(vstWindow);
+        lv2Picture = bwtest::Grab(test, Widget()).pixels;
+        vstPicture = bwtest::Grab(test, vstWindow).pixels;
         return !lv2Picture.empty() && lv2Picture == vstPicture;
     };
     block(0.0f);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "FakeInput.h"
+#include "WindowProbe.h"
 #include "XErrorCount.h"
 #include "plugin/PluginTestSupport.h"
 #include "quor/threading/watchdog.h"
@@ -125,14 +126,7 @@ protected:
         host.ProcessReplacing(in, out, 512);
     }
 
-    unsigned long Pixel(Window w, int x, int y)
-    {
-        XImage* image = XGetImage(test, w, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return p;
-    }
+    unsigned long Pixel(Window w, int x, int y) { return PixelAt(test, w, x, y); }
     unsigned long Lamp(int x) { return Pixel(current, x, lampY); }
 
     template <typename F>
@@ -151,36 +145,9 @@ protected:
 
     void Press(unsigned button, bool down) { bwtest::FakeButton(test, button, down); }
 
-    void ClickAt(Window w, int x, int y, unsigned button = 1)
-    {
-        MoveTo(w, x, y);
-        Press(button, true);
-        Press(button, false);
-        // Apart from the next click: no double clicks.
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    }
+    void ClickAt(Window w, int x, int y, unsigned button = 1) { FakeClick(test, w, x, y, button); }
 
-    // A mapped top-level window whose name begins with `prefix` (or, with
-    // `atEnd`, ends with it); 0 if none.
-    Window TopLevel(const char* prefix, bool atEnd = false)
-    {
-        Window root, parent, *children = nullptr, found = 0;
-        unsigned n = 0;
-        if (!XQueryTree(test, DefaultRootWindow(test), &root, &parent, &children, &n)) return 0;
-        for (unsigned i = 0; i < n && !found; ++i) {
-            XWindowAttributes a;
-            if (!XGetWindowAttributes(test, children[i], &a) || a.map_state != IsViewable) continue;
-            char* title = nullptr;
-            if (XFetchName(test, children[i], &title) && title) {
-                const size_t n = strlen(title), k = strlen(prefix);
-                if (atEnd ? n >= k && strcmp(title + n - k, prefix) == 0 : strncmp(title, prefix, k) == 0)
-                    found = children[i];
-                XFree(title);
-            }
-        }
-        if (children) XFree(children);
-        return found;
-    }
+    Window TopLevel(const char* prefix, bool atEnd = false) { return TopLevelNamed(test, prefix, atEnd); }
 
     Window WaitForTopLevel(const char* prefix)
     {
@@ -189,20 +156,7 @@ protected:
         return w;
     }
 
-    // Pixels of the logo's letters (orange to red) in the panel's logo area.
-    int LogoInk()
-    {
-        XImage* image = XGetImage(test, current, 10, 10, 80, 25, AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int ink = 0;
-        for (int y = 0; y < 25; ++y)
-            for (int x = 0; x < 80; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                ink += ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 100;
-            }
-        XDestroyImage(image);
-        return ink;
-    }
+    int LogoInk() { return bwtest::LogoInk(test, current); }
 
     // What the process wrote to file descriptor 2 since the test began.
     std::string Stderr() const { return captured->SoFar(); }
