@@ -36,12 +36,7 @@ protected:
 
     void SendClientMessage(Window w, const char* type)
     {
-        XEvent e = {};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(test, type, False);
-        e.xclient.format = 32;
-        XSendEvent(test, w, False, 0, &e);
+        bwtest::SendClientMessage(test, w, type);
         Settle();
     }
 };
