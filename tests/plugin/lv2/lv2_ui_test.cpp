@@ -21,19 +21,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "FakeInput.h"
+#include "HostDisplayTest.h"
 #include "ScaledPicture.h"
 #include "WindowProbe.h"
-#include "XErrorCount.h"
-#include "plugin/PluginTestSupport.h"
 #include "plugin/lv2/Lv2Support.h"
-#include "quor/threading/watchdog.h"
 
 namespace {
 
@@ -44,18 +41,12 @@ constexpr int lampY = 50, audioLampX = 42, midiLampX = 60;
 unsigned long Rgb(int r, int g, int b) { return (static_cast<unsigned long>(r) << 16) | (g << 8) | b; }
 const unsigned long black = Rgb(0, 0, 0), green = Rgb(0, 255, 0), orange = Rgb(255, 128, 0);
 
-class Lv2Ui : public ::testing::Test {
+class Lv2Ui : public bwtest::HostDisplayTest {
 protected:
     void SetUp() override
     {
-        dog.reset(new Watchdog(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        XInitThreads();
-        test = XOpenDisplay(nullptr);
-        ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        bwtest::XErrorsCounted() = 0;
-        previous = XSetErrorHandler(bwtest::CountXError);
-        for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        captured.emplace();
+        HostDisplayTest::SetUp();
+        if (HasFatalFailure()) return;
         library = dlopen(BW_LV2_UI, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
@@ -66,14 +57,7 @@ protected:
         EXPECT_EQ(entry(1), nullptr);
         idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
         ASSERT_NE(idle, nullptr);
-
-        XSetWindowAttributes a = {};
-        a.override_redirect = True;
-        a.background_pixel = BlackPixel(test, DefaultScreen(test));
-        parent = XCreateWindow(test, DefaultRootWindow(test), 300, 300, 300, 200, 0, CopyFromParent, InputOutput,
-                               CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
-        XMapRaised(test, parent);
-        XSync(test, False);
+        parent = NewWindow(300, 300, 300, 200);
         hostThread = std::this_thread::get_id();
     }
 
@@ -82,16 +66,7 @@ protected:
         if (ui) descriptor->cleanup(ui);
         ui = nullptr;
         if (library) dlclose(library);
-        const std::string text = captured ? captured->Text() : std::string();
-        EXPECT_EQ(text.find("XError"), std::string::npos) << text;
-        if (test) {
-            XDestroyWindow(test, parent);
-            XSync(test, False);
-            EXPECT_EQ(bwtest::XErrorsCounted(), 0) << "X errors on the host's connection";
-            XSetErrorHandler(previous);
-            XCloseDisplay(test);
-        }
-        dog.reset();
+        HostDisplayTest::TearDown();
     }
 
     LV2UI_Handle Instantiate(bool withParent = true)
@@ -139,7 +114,6 @@ protected:
         return 0;
     }
 
-    Display* test = nullptr;
     Window parent = 0;
     void* library = nullptr;
     const LV2UI_Descriptor* descriptor = nullptr;
@@ -155,9 +129,6 @@ protected:
     std::vector<std::pair<int, int>> resizes;
     int writesOffThread = 0;
     std::thread::id hostThread;
-    XErrorHandler previous = nullptr;
-    std::optional<bwtest::StderrCapture> captured;
-    std::unique_ptr<Watchdog> dog;
 };
 
 }  // namespace

@@ -25,10 +25,8 @@
 #include <vector>
 
 #include "FakeInput.h"
+#include "HostDisplayTest.h"
 #include "WindowProbe.h"
-#include "XErrorCount.h"
-#include "plugin/PluginTestSupport.h"
-#include "quor/threading/watchdog.h"
 
 namespace bwtest {
 
@@ -37,21 +35,15 @@ inline unsigned long Rgb(int r, int g, int b)
     return (static_cast<unsigned long>(r) << 16) | (static_cast<unsigned long>(g) << 8) | static_cast<unsigned long>(b);
 }
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public HostDisplayTest {
 protected:
     static constexpr int lampY = 50;
     static constexpr int audioLampX = 42, midiLampX = 60;
 
     void SetUp() override
     {
-        dog.reset(new Watchdog(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        XInitThreads();
-        test = XOpenDisplay(nullptr);
-        ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        XErrorsCounted() = 0;
-        previous = XSetErrorHandler(CountXError);
-        for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        captured.emplace();  // the plug-in's standard error, for the whole test
+        HostDisplayTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(host.Load(BW_PLUGIN));
         effect = host.Effect();
         host.Start(44100.0f, 512);
@@ -63,30 +55,7 @@ protected:
     {
         if (effect && open) host.Dispatch(effEditClose);
         host.Close();
-        const std::string text = captured ? captured->Text() : std::string();
-        EXPECT_EQ(text.find("XError"), std::string::npos) << text;
-        if (test) {
-            for (Window w : windows) XDestroyWindow(test, w);
-            XSync(test, False);
-            EXPECT_EQ(XErrorsCounted(), 0) << "X errors on the host's connection";
-            XSetErrorHandler(previous);
-            XCloseDisplay(test);
-        }
-        dog.reset();
-    }
-
-    Window NewWindow(int x, int y, int width = 100, int height = 75)
-    {
-        XSetWindowAttributes a = {};
-        a.override_redirect = True;
-        a.background_pixel = BlackPixel(test, DefaultScreen(test));
-        Window w = XCreateWindow(test, DefaultRootWindow(test), x, y, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                 CWOverrideRedirect | CWBackPixel, &a);
-        XMapRaised(test, w);
-        XSync(test, False);
-        windows.push_back(w);
-        return w;
+        HostDisplayTest::TearDown();
     }
 
     void Open(Window w)
@@ -158,22 +127,14 @@ protected:
 
     int LogoInk() { return bwtest::LogoInk(test, current); }
 
-    // What the process wrote to file descriptor 2 since the test began.
-    std::string Stderr() const { return captured->SoFar(); }
-
     float Parameter(int index) { return effect->getParameter(effect, index); }
     void SetParameter(int index, float v) { effect->setParameter(effect, index, v); }
 
 
     vsthost::Host host;
     AEffect* effect = nullptr;
-    Display* test = nullptr;
     Window window = 0, current = 0;
     bool open = false;
-    std::vector<Window> windows;
-    XErrorHandler previous = nullptr;
-    std::optional<StderrCapture> captured;
-    std::unique_ptr<Watchdog> dog;
 };
 
 }  // namespace bwtest
