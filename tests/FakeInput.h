@@ -51,4 +51,17 @@ inline bool FakeButton(Display* d, unsigned button, bool down)
     return WaitForPointer(d, -1, -1, mask, down ? mask : 0);
 }
 
+// A click at point (x, y) of window `w`, then a pause so that the next click
+// is no double click.
+inline void FakeClick(Display* d, Window w, int x, int y, unsigned button = 1)
+{
+    int rx, ry;
+    Window child;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    FakeMotion(d, rx, ry);
+    FakeButton(d, button, true);
+    FakeButton(d, button, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
 }  // namespace bwtest

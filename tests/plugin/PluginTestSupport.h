@@ -47,11 +47,32 @@ public:
         return text;
     }
 
+    // What was written so far, the capture going on.
+    std::string SoFar() const
+    {
+        if (saved < 0) return text;
+        fflush(stderr);
+        std::string got;
+        char buffer[4096];
+        off_t at = 0;
+        for (ssize_t n; (n = pread(fileno(file), buffer, sizeof buffer, at)) > 0; at += n)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    }
+
 private:
     FILE* file = nullptr;
     int saved = -1;
     std::string text;
 };
+
+// How often `part` occurs in `text`: the lines of a kind written.
+inline int Occurrences(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++n;
+    return n;
+}
 
 // The line the message box stand-in writes for a message.
 inline std::string InfoLine(const std::string& title, const std::string& message)

@@ -8,63 +8,12 @@
 #include <new>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "plugin/NoteOns.h"
 #include "plugin/SPluginEditor.h"
 #include "plugin/SPluginEntry.h"
 #include "plugin/VSTPlugin.h"
 #include "quor/system/SSystemData.h"
-
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define BW_COUNT_MALLOC 1
-extern "C" void* __libc_malloc(size_t);
-#endif
-
-namespace {
-thread_local bool counting = false;
-thread_local long allocations = 0;
-
-void* Allocate(size_t n)
-{
-    if (counting) ++allocations;
-#ifdef BW_COUNT_MALLOC
-    void* p = __libc_malloc(n ? n : 1);
-#else
-    void* p = malloc(n ? n : 1);
-#endif
-    if (!p) throw std::bad_alloc();
-    return p;
-}
-}  // namespace
-
-void* operator new(size_t n) { return Allocate(n); }
-void* operator new[](size_t n) { return Allocate(n); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
-
-#ifdef BW_COUNT_MALLOC
-// The C allocator too (the sanitizers bring their own, so only in plain builds).
-extern "C" {
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* malloc(size_t n)
-{
-    if (counting) ++allocations;
-    return __libc_malloc(n);
-}
-void* calloc(size_t n, size_t size)
-{
-    if (counting) ++allocations;
-    return __libc_calloc(n, size);
-}
-void* realloc(void* p, size_t n)
-{
-    if (counting) ++allocations;
-    return __libc_realloc(p, n);
-}
-}
-#endif
 
 namespace {
 

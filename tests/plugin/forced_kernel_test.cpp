@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "FloatBits.h"
 #include "plugin/PluginTestSupport.h"
 #include "quor/audio/analysis/SActivityKernels.h"
 #include "tools/vsthost/VstHost.h"
@@ -25,12 +26,8 @@ using namespace quor::audio::analysis;
 
 namespace {
 
-float FromBits(uint32_t bits)
-{
-    float f;
-    memcpy(&f, &bits, sizeof f);
-    return f;
-}
+using bwtest::FromBits;
+using bwtest::Occurrences;
 
 // What the channels are made of: quiet samples, patterns that must come
 // through unchanged (NaNs with payloads, infinities, denormals, -0), and
@@ -170,13 +167,6 @@ Outcome RunForced(const char* kernel)
     return o;
 }
 
-int Lines(const std::string& text, const std::string& with)
-{
-    int n = 0;
-    for (size_t at = 0; (at = text.find(with, at)) != std::string::npos; at += with.size()) ++n;
-    return n;
-}
-
 void CheckForced(SActivityVariant variant)
 {
     const char* name = ActivityVariantName(variant);
@@ -186,13 +176,13 @@ void CheckForced(SActivityVariant variant)
     EXPECT_EQ(o.report, "ok") << name;
     const bool honoured = (runs >> static_cast<int>(variant)) & 1u;
     if (honoured) {
-        EXPECT_EQ(Lines(o.stderrText, ActivityVariantVariable), 0) << o.stderrText;
+        EXPECT_EQ(Occurrences(o.stderrText, ActivityVariantVariable), 0) << o.stderrText;
         return;
     }
     // Blocks ran bit-exact on the fallback; the user was told once.
     char warning[160];
     const SActivityVariant fallback = ChooseActivityVariant(name, runs, warning, sizeof warning);
-    EXPECT_EQ(Lines(o.stderrText, ActivityVariantVariable), 1) << o.stderrText;
+    EXPECT_EQ(Occurrences(o.stderrText, ActivityVariantVariable), 1) << o.stderrText;
     EXPECT_NE(o.stderrText.find(warning), std::string::npos) << o.stderrText;
     GTEST_SKIP() << "this processor does not run " << name << "; forced, the plug-in fell back to "
                  << ActivityVariantName(fallback) << " and said so once";
@@ -210,5 +200,6 @@ TEST(ForcedKernel, ANameThatIsNoVariantFallsBackWithOneLine)
     const Outcome o = RunForced("avx2");
     ASSERT_EQ(o.status, 0) << o.report;
     EXPECT_EQ(o.report, "ok");
-    EXPECT_EQ(Lines(o.stderrText, "BLINKWATCHER_KERNEL=avx2 is none of plain, sse2, avx, avx512"), 1) << o.stderrText;
+    EXPECT_EQ(Occurrences(o.stderrText, "BLINKWATCHER_KERNEL=avx2 is none of plain, sse2, avx, avx512"), 1)
+        << o.stderrText;
 }

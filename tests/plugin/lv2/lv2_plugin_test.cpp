@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -287,6 +288,13 @@ TEST_F(Lv2Run, ActivityOutputsFollowTheSettings)
         {"system messages only", -50, -1, {0}, {Midi(0, {0xF8}), Midi(0, {0xFE})}, 0, 0},
         {"pitch bend with only it on", 0, 64, {0.5f}, {Midi(0, {0xE0, 0, 64})}, 0, 1},
     };
+    // Each case's outputs as a row; all rows compared at once.
+    auto row = [](const char* what, float audio, float midi) {
+        char text[160];
+        snprintf(text, sizeof text, "%s: audio %.9g, MIDI %.9g\n", what, audio, midi);
+        return std::string(text);
+    };
+    std::string expected, got;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // Quiet long enough for any hold to end.
@@ -301,10 +309,11 @@ TEST_F(Lv2Run, ActivityOutputsFollowTheSettings)
         std::copy(c.left.begin(), c.left.end(), inL.begin());
         std::fill(inR.begin(), inR.end(), 0.0f);
         Run(static_cast<uint32_t>(c.left.size()), c.midi);
-        EXPECT_EQ(controls[AudioAct], c.audio);
-        EXPECT_EQ(controls[MidiAct], c.midiAnswer);
+        expected += row(c.what, c.audio, c.midiAnswer);
+        got += row(c.what, controls[AudioAct], controls[MidiAct]);
         std::fill(inL.begin(), inL.end(), 0.0f);
     }
+    EXPECT_EQ(got, expected);
 }
 
 // A host reads a control output as a value at its GUI rate (25 times a

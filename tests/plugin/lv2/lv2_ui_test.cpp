@@ -14,7 +14,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
@@ -28,9 +27,10 @@
 #include <vector>
 
 #include "FakeInput.h"
+#include "HostDisplayTest.h"
 #include "ScaledPicture.h"
+#include "WindowProbe.h"
 #include "plugin/lv2/Lv2Support.h"
-#include "quor/threading/watchdog.h"
 
 namespace {
 
@@ -41,34 +41,12 @@ constexpr int lampY = 50, audioLampX = 42, midiLampX = 60;
 unsigned long Rgb(int r, int g, int b) { return (static_cast<unsigned long>(r) << 16) | (g << 8) | b; }
 const unsigned long black = Rgb(0, 0, 0), green = Rgb(0, 255, 0), orange = Rgb(255, 128, 0);
 
-int& TestErrors()
-{
-    static int n = 0;
-    return n;
-}
-int CountError(Display*, XErrorEvent*)
-{
-    ++TestErrors();
-    return 0;
-}
-
-class Lv2Ui : public ::testing::Test {
+class Lv2Ui : public bwtest::HostDisplayTest {
 protected:
     void SetUp() override
     {
-        dog.reset(new Watchdog(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        XInitThreads();
-        test = XOpenDisplay(nullptr);
-        ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        TestErrors() = 0;
-        previous = XSetErrorHandler(CountError);
-        for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        fflush(stderr);
-        savedErr = dup(2);
-        char name[] = "/tmp/bw_lv2ui_stderr_XXXXXX";
-        captured = mkstemp(name);
-        unlink(name);
-        dup2(captured, 2);
+        HostDisplayTest::SetUp();
+        if (HasFatalFailure()) return;
         library = dlopen(BW_LV2_UI, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
@@ -79,14 +57,7 @@ protected:
         EXPECT_EQ(entry(1), nullptr);
         idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
         ASSERT_NE(idle, nullptr);
-
-        XSetWindowAttributes a = {};
-        a.override_redirect = True;
-        a.background_pixel = BlackPixel(test, DefaultScreen(test));
-        parent = XCreateWindow(test, DefaultRootWindow(test), 300, 300, 300, 200, 0, CopyFromParent, InputOutput,
-                               CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
-        XMapRaised(test, parent);
-        XSync(test, False);
+        parent = NewWindow(300, 300, 300, 200);
         hostThread = std::this_thread::get_id();
     }
 
@@ -95,23 +66,7 @@ protected:
         if (ui) descriptor->cleanup(ui);
         ui = nullptr;
         if (library) dlclose(library);
-        fflush(stderr);
-        dup2(savedErr, 2);
-        close(savedErr);
-        std::string text;
-        char buffer[4096];
-        lseek(captured, 0, SEEK_SET);
-        for (ssize_t n; (n = read(captured, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-        close(captured);
-        EXPECT_EQ(text.find("XError"), std::string::npos) << text;
-        if (test) {
-            XDestroyWindow(test, parent);
-            XSync(test, False);
-            EXPECT_EQ(TestErrors(), 0) << "X errors on the host's connection";
-            XSetErrorHandler(previous);
-            XCloseDisplay(test);
-        }
-        dog.reset();
+        HostDisplayTest::TearDown();
     }
 
     LV2UI_Handle Instantiate(bool withParent = true)
@@ -138,55 +93,12 @@ protected:
             timeoutMs);
     }
 
-    unsigned long Pixel(Window w, int x, int y)
-    {
-        XImage* image = XGetImage(test, w, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return p;
-    }
+    unsigned long Pixel(Window w, int x, int y) { return bwtest::PixelAt(test, w, x, y); }
     Window Widget() const { return static_cast<Window>(reinterpret_cast<uintptr_t>(widget)); }
-    // Every pixel of a window's 100 x 75 panel.
-    std::vector<unsigned long> Picture(Window w)
-    {
-        std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(test, w, 0, 0, 100, 75, AllPlanes, ZPixmap);
-        if (!image) return pixels;
-        for (int y = 0; y < 75; ++y)
-            for (int x = 0; x < 100; ++x) pixels.push_back(XGetPixel(image, x, y));
-        XDestroyImage(image);
-        return pixels;
-    }
     unsigned long Lamp(int x) { return Pixel(Widget(), x, lampY); }
 
-    void ClickAt(Window w, int x, int y)
-    {
-        int rx, ry;
-        Window child;
-        XTranslateCoordinates(test, w, DefaultRootWindow(test), x, y, &rx, &ry, &child);
-        bwtest::FakeMotion(test, rx, ry);
-        bwtest::FakeButton(test, 1, true);
-        bwtest::FakeButton(test, 1, false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // no double clicks
-    }
-    Window Dialog()
-    {
-        Window root, up, *children = nullptr, found = 0;
-        unsigned n = 0;
-        if (!XQueryTree(test, DefaultRootWindow(test), &root, &up, &children, &n)) return 0;
-        for (unsigned i = 0; i < n && !found; ++i) {
-            XWindowAttributes a;
-            char* title = nullptr;
-            if (!XGetWindowAttributes(test, children[i], &a) || a.map_state != IsViewable) continue;
-            if (XFetchName(test, children[i], &title) && title) {
-                if (strncmp(title, "SOptionsDialog", 14) == 0) found = children[i];
-                XFree(title);
-            }
-        }
-        if (children) XFree(children);
-        return found;
-    }
+    void ClickAt(Window w, int x, int y) { bwtest::FakeClick(test, w, x, y); }
+    Window Dialog() { return bwtest::TopLevelNamed(test, "SOptionsDialog"); }
 
     static void Write(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
     {
@@ -202,7 +114,6 @@ protected:
         return 0;
     }
 
-    Display* test = nullptr;
     Window parent = 0;
     void* library = nullptr;
     const LV2UI_Descriptor* descriptor = nullptr;
@@ -218,9 +129,6 @@ protected:
     std::vector<std::pair<int, int>> resizes;
     int writesOffThread = 0;
     std::thread::id hostThread;
-    XErrorHandler previous = nullptr;
-    int savedErr = -1, captured = -1;
-    std::unique_ptr<Watchdog> dog;
 };
 
 }  // namespace
@@ -254,18 +162,7 @@ TEST_F(Lv2Ui, EmbedsInTheParentAtItsSizeAndTheLampsFollowPortEvents)
     Port(AudioAct, 0.0f);
     ASSERT_TRUE(Until([&] { return Lamp(audioLampX) == black && Lamp(midiLampX) == black; }));
     // The logo's letters (orange to red) are drawn.
-    auto logoInk = [&] {
-        XImage* image = XGetImage(test, Widget(), 10, 10, 80, 25, AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int ink = 0;
-        for (int y = 0; y < 25; ++y)
-            for (int x = 0; x < 80; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                ink += ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 100;
-            }
-        XDestroyImage(image);
-        return ink;
-    };
+    auto logoInk = [&] { return bwtest::LogoInk(test, Widget()); };
     EXPECT_TRUE(Until([&] { return logoInk() > 100; })) << logoInk();
 
     // lamp colours after each port event: audio, MIDI
@@ -426,8 +323,8 @@ TEST_F(Lv2Ui, LooksLikeTheVstEditor)
     };
     std::vector<unsigned long> lv2Picture, vstPicture;
     auto same = [&] {
-        lv2Picture = Picture(Widget());
-        vstPicture = Picture(vstWindow);
+        lv2Picture = bwtest::Grab(test, Widget()).pixels;
+        vstPicture = bwtest::Grab(test, vstWindow).pixels;
         return !lv2Picture.empty() && lv2Picture == vstPicture;
     };
     block(0.0f);

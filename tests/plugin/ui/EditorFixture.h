@@ -19,53 +19,31 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "FakeInput.h"
-#include "quor/threading/watchdog.h"
+#include "HostDisplayTest.h"
+#include "WindowProbe.h"
 
 namespace bwtest {
-
-inline int& EditorTestErrors()
-{
-    static int n = 0;
-    return n;
-}
-
-inline int CountEditorTestError(Display*, XErrorEvent*)
-{
-    ++EditorTestErrors();
-    return 0;
-}
 
 inline unsigned long Rgb(int r, int g, int b)
 {
     return (static_cast<unsigned long>(r) << 16) | (static_cast<unsigned long>(g) << 8) | static_cast<unsigned long>(b);
 }
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public HostDisplayTest {
 protected:
     static constexpr int lampY = 50;
     static constexpr int audioLampX = 42, midiLampX = 60;
 
     void SetUp() override
     {
-        dog.reset(new Watchdog(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        XInitThreads();
-        test = XOpenDisplay(nullptr);
-        ASSERT_NE(test, nullptr) << "these tests need an X server (run them under tools/with-xvfb.sh)";
-        EditorTestErrors() = 0;
-        previous = XSetErrorHandler(CountEditorTestError);
-        for (unsigned b = 1; b <= 5; ++b) XTestFakeButtonEvent(test, b, False, 0);
-        // The plug-in's standard error, kept in a file for the whole test.
-        fflush(stderr);
-        savedErr = dup(2);
-        char name[] = "/tmp/bw_editor_stderr_XXXXXX";
-        captured = mkstemp(name);
-        unlink(name);
-        dup2(captured, 2);
+        HostDisplayTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(host.Load(BW_PLUGIN));
         effect = host.Effect();
         host.Start(44100.0f, 512);
@@ -77,37 +55,7 @@ protected:
     {
         if (effect && open) host.Dispatch(effEditClose);
         host.Close();
-        fflush(stderr);
-        dup2(savedErr, 2);
-        close(savedErr);
-        std::string text;
-        char buffer[4096];
-        lseek(captured, 0, SEEK_SET);
-        for (ssize_t n; (n = read(captured, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-        close(captured);
-        EXPECT_EQ(text.find("XError"), std::string::npos) << text;
-        if (test) {
-            for (Window w : windows) XDestroyWindow(test, w);
-            XSync(test, False);
-            EXPECT_EQ(EditorTestErrors(), 0) << "X errors on the host's connection";
-            XSetErrorHandler(previous);
-            XCloseDisplay(test);
-        }
-        dog.reset();
-    }
-
-    Window NewWindow(int x, int y, int width = 100, int height = 75)
-    {
-        XSetWindowAttributes a = {};
-        a.override_redirect = True;
-        a.background_pixel = BlackPixel(test, DefaultScreen(test));
-        Window w = XCreateWindow(test, DefaultRootWindow(test), x, y, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                 CWOverrideRedirect | CWBackPixel, &a);
-        XMapRaised(test, w);
-        XSync(test, False);
-        windows.push_back(w);
-        return w;
+        HostDisplayTest::TearDown();
     }
 
     void Open(Window w)
@@ -147,14 +95,7 @@ protected:
         host.ProcessReplacing(in, out, 512);
     }
 
-    unsigned long Pixel(Window w, int x, int y)
-    {
-        XImage* image = XGetImage(test, w, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return p;
-    }
+    unsigned long Pixel(Window w, int x, int y) { return PixelAt(test, w, x, y); }
     unsigned long Lamp(int x) { return Pixel(current, x, lampY); }
 
     template <typename F>
@@ -173,36 +114,9 @@ protected:
 
     void Press(unsigned button, bool down) { bwtest::FakeButton(test, button, down); }
 
-    void ClickAt(Window w, int x, int y, unsigned button = 1)
-    {
-        MoveTo(w, x, y);
-        Press(button, true);
-        Press(button, false);
-        // Apart from the next click: no double clicks.
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    }
+    void ClickAt(Window w, int x, int y, unsigned button = 1) { FakeClick(test, w, x, y, button); }
 
-    // A mapped top-level window whose name begins with `prefix` (or, with
-    // `atEnd`, ends with it); 0 if none.
-    Window TopLevel(const char* prefix, bool atEnd = false)
-    {
-        Window root, parent, *children = nullptr, found = 0;
-        unsigned n = 0;
-        if (!XQueryTree(test, DefaultRootWindow(test), &root, &parent, &children, &n)) return 0;
-        for (unsigned i = 0; i < n && !found; ++i) {
-            XWindowAttributes a;
-            if (!XGetWindowAttributes(test, children[i], &a) || a.map_state != IsViewable) continue;
-            char* title = nullptr;
-            if (XFetchName(test, children[i], &title) && title) {
-                const size_t n = strlen(title), k = strlen(prefix);
-                if (atEnd ? n >= k && strcmp(title + n - k, prefix) == 0 : strncmp(title, prefix, k) == 0)
-                    found = children[i];
-                XFree(title);
-            }
-        }
-        if (children) XFree(children);
-        return found;
-    }
+    Window TopLevel(const char* prefix, bool atEnd = false) { return TopLevelNamed(test, prefix, atEnd); }
 
     Window WaitForTopLevel(const char* prefix)
     {
@@ -211,32 +125,7 @@ protected:
         return w;
     }
 
-    // Pixels of the logo's letters (orange to red) in the panel's logo area.
-    int LogoInk()
-    {
-        XImage* image = XGetImage(test, current, 10, 10, 80, 25, AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int ink = 0;
-        for (int y = 0; y < 25; ++y)
-            for (int x = 0; x < 80; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                ink += ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 100;
-            }
-        XDestroyImage(image);
-        return ink;
-    }
-
-    // What the process wrote to file descriptor 2 since the test began.
-    std::string Stderr()
-    {
-        fflush(stderr);
-        std::string text;
-        char buffer[4096];
-        off_t at = 0;
-        for (ssize_t n; (n = pread(captured, buffer, sizeof buffer, at)) > 0; at += n)
-            text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
+    int LogoInk() { return bwtest::LogoInk(test, current); }
 
     float Parameter(int index) { return effect->getParameter(effect, index); }
     void SetParameter(int index, float v) { effect->setParameter(effect, index, v); }
@@ -244,13 +133,8 @@ protected:
 
     vsthost::Host host;
     AEffect* effect = nullptr;
-    Display* test = nullptr;
     Window window = 0, current = 0;
     bool open = false;
-    std::vector<Window> windows;
-    XErrorHandler previous = nullptr;
-    int savedErr = -1, captured = -1;
-    std::unique_ptr<Watchdog> dog;
 };
 
 }  // namespace bwtest

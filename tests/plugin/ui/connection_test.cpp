@@ -44,24 +44,6 @@ protected:
         XSetIOErrorHandler(hostBefore);
     }
 
-    // What the plug-in has written to standard error so far.
-    std::string Written()
-    {
-        fflush(stderr);
-        std::string text;
-        char buffer[4096];
-        off_t at = 0;
-        for (ssize_t n; (n = pread(captured, buffer, sizeof buffer, at)) > 0; at += n)
-            text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
-    static int Lines(const std::string& text, const std::string& part)
-    {
-        int n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-        return n;
-    }
-
     // The plug-in's panel: the one child of the host's window.
     Window Panel(Window host)
     {
@@ -92,7 +74,7 @@ TEST_F(Connection, KilledUnderAnOpenEditorTheHostLivesOnAndTheEditorComesBack)
     // As xkill does: the client that made the window goes.
     XKillClient(test, panel);
     XSync(test, False);
-    ASSERT_TRUE(WaitFor([&] { return Lines(Written(), " lost;") == 1; })) << Written();
+    ASSERT_TRUE(WaitFor([&] { return bwtest::Occurrences(Stderr(), " lost;") == 1; })) << Stderr();
     // The engine goes on posting; nothing may reach the dead connection
     // (Xlib would complain of each request once its buffer is full).
     for (int i = 0; i < 200; ++i) Block(i % 2 ? -20.0f : -70.0f, {{0x90, 60, 100}});
@@ -114,9 +96,9 @@ TEST_F(Connection, KilledUnderAnOpenEditorTheHostLivesOnAndTheEditorComesBack)
 
     Close();
     host.Close();
-    const std::string text = Written();
-    EXPECT_EQ(Lines(text, "lost;"), 1) << text;
-    EXPECT_EQ(Lines(text, "Xlib"), 0) << text;
+    const std::string text = Stderr();
+    EXPECT_EQ(bwtest::Occurrences(text, "lost;"), 1) << text;
+    EXPECT_EQ(bwtest::Occurrences(text, "Xlib"), 0) << text;
     EXPECT_EQ(hostIOErrors, 0);
     // Unloaded, the plug-in left the host's handler in place.
     XIOErrorHandler now = XSetIOErrorHandler(hostBefore);
@@ -177,13 +159,13 @@ TEST_F(Connection, AWindowThatIsNotOnThePluginsServerIsRefused)
         {nullptr, panel, "own windows"},
     };
     for (const Case& c : refused) {
-        const std::string before = Written();
+        const std::string before = Stderr();
         EXPECT_EQ(host.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(c.display),
                                 reinterpret_cast<void*>(static_cast<uintptr_t>(c.window))),
                   0)
             << c.said;
-        const std::string said = Written().substr(before.size());
-        EXPECT_EQ(Lines(said, "\n"), 1) << said;
+        const std::string said = Stderr().substr(before.size());
+        EXPECT_EQ(bwtest::Occurrences(said, "\n"), 1) << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }
     // Nothing landed on the second server, and the editor still works where

@@ -89,17 +89,6 @@ protected:
     }
     Window Tooltip() { return TopLevel("(Tooltip)", true); }
 
-    std::string Errors()
-    {
-        fflush(stderr);
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        for (off_t at = 0; (n = pread(captured, buffer, sizeof buffer, at)) > 0; at += n)
-            text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
-
     int factor = 1;
 };
 
@@ -252,7 +241,7 @@ TEST_F(ScaleTest, TheFactorComesFromTheUsersSettings)
     EXPECT_EQ(Rect().right, 200);
     Close();
     Open(window);
-    const std::string text = Errors();
+    const std::string text = Stderr();
     const size_t line = text.find("BLINKWATCHER_SCALE=\"5\" ignored");
     EXPECT_NE(line, std::string::npos) << text;
     EXPECT_EQ(text.find("BLINKWATCHER_SCALE=\"5\"", line + 1), std::string::npos) << "once";

@@ -40,6 +40,19 @@ inline int RecordTestError(Display*, XErrorEvent* e)
     return 0;
 }
 
+// A client message of `type` to window `w`, as a window manager sends
+// WM_PROTOCOLS for the close button.
+inline void SendClientMessage(Display* d, Window w, const char* type)
+{
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, type, False);
+    e.xclient.format = 32;
+    XSendEvent(d, w, False, 0, &e);
+    XFlush(d);
+}
+
 // Runs f with the toolkit lock held, as every thread that touches controls
 // must.
 template <typename F>

@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ProbeControl.h"
+#include "plugin/PluginTestSupport.h"
 #include "quor/gui/SAtoms.h"
 #include "quor/gui/SWindowRegistry.h"
 #include "quor/threading/STimer.h"
@@ -37,12 +36,7 @@ protected:
 
     void SendClientMessage(Window w, const char* type)
     {
-        XEvent e = {};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(test, type, False);
-        e.xclient.format = 32;
-        XSendEvent(test, w, False, 0, &e);
+        bwtest::SendClientMessage(test, w, type);
         Settle();
     }
 };
@@ -344,38 +338,6 @@ TEST_F(ControlPaint, PropertyReadsOfAMissingWindowFailQuietly)
     trapped = SXErrorTrap::Count();  // expected: not a failure of this test
 }
 
-// What the process writes to file descriptor 2 meanwhile.
-class Fd2 {
-public:
-    Fd2()
-    {
-        fflush(stderr);
-        file = tmpfile();
-        saved = dup(2);
-        dup2(fileno(file), 2);
-    }
-    ~Fd2() { Take(); }
-    std::string Take()
-    {
-        if (saved >= 0) {
-            fflush(stderr);
-            dup2(saved, 2);
-            close(saved);
-            saved = -1;
-            rewind(file);
-            char buffer[4096];
-            for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-            fclose(file);
-        }
-        return text;
-    }
-
-private:
-    FILE* file = nullptr;
-    int saved = -1;
-    std::string text;
-};
-
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -402,18 +364,18 @@ TEST_F(ControlPaint, TheErrorLogGivesOneLineAnErrorTenAnOpeningAndThenACount)
     };
     std::vector<std::string> first, second;
     {
-        Fd2 capture;
+        bwtest::StderrCapture capture;
         SXErrorTrap::BeginLog();
         fail(25);
         SXErrorTrap::EndLog();
-        first = Lines(capture.Take());
+        first = Lines(capture.Text());
     }
     {
-        Fd2 capture;
+        bwtest::StderrCapture capture;
         SXErrorTrap::BeginLog();
         fail(3);
         SXErrorTrap::EndLog();
-        second = Lines(capture.Take());
+        second = Lines(capture.Text());
     }
     trapped = SXErrorTrap::Count();  // expected: not a failure of this test
     char id[32];

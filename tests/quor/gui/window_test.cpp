@@ -108,13 +108,7 @@ TEST_F(Windows, TheLoopReturnsToItsCallerWhenTheWindowIsClosed)
     Window w = app->GetWindow();
     std::thread closer([this, w] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        XEvent e = {};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(test, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
-        XSendEvent(test, w, False, 0, &e);
-        XFlush(test);
+        bwtest::SendClientMessage(test, w, "WM_PROTOCOLS");
     });
     app->Loop();  // ends when the close request stops it; the process goes on
     closer.join();
@@ -156,13 +150,7 @@ TEST_F(Windows, TheLoopRunFromAHandlerOnTheDispatchingThreadReadsTheEventsItself
     Button(1, true);
     Button(1, false);
     ASSERT_TRUE(WaitFor([&] { return Locked([&] { return app->Running(); }); }));
-    XEvent e = {};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(test, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    XSendEvent(test, w, False, 0, &e);
-    XFlush(test);
+    bwtest::SendClientMessage(test, w, "WM_PROTOCOLS");
     ASSERT_TRUE(WaitFor([&] { return Locked([&] { return runner->returns; }) == 1; }))
         << "the loop on the dispatching thread never saw the close request";
     Locked([&] {
