@@ -45,6 +45,11 @@ SPluginEditor::~SPluginEditor()
 {
     if (IsOpen()) SPluginEditor::close();
     SToolkitHold hold;
+    FreeWindows();
+}
+
+void SPluginEditor::FreeWindows()
+{
     delete cursor;
     cursor = nullptr;
     delete panel;
@@ -53,6 +58,7 @@ SPluginEditor::~SPluginEditor()
     topControl = nullptr;
     delete messageDialog;
     messageDialog = nullptr;
+    topWindow = 0;
 }
 
 void SPluginEditor::GetHostApp(int& result)
@@ -177,15 +183,7 @@ void SPluginEditor::DropLostPanel()
     }
     if (globals) globals->cursor = nullptr;
     // Their windows went with the connection: freeing them asks no server.
-    delete cursor;
-    cursor = nullptr;
-    delete panel;
-    panel = nullptr;
-    delete topControl;
-    topControl = nullptr;
-    delete messageDialog;
-    messageDialog = nullptr;
-    topWindow = 0;
+    FreeWindows();
 }
 
 void SPluginEditor::MakeHolder()

@@ -131,6 +131,8 @@ protected:
     // Frees the GUI objects made on a connection that has been lost (the
     // toolkit lock is held); the next open builds them again.
     void DropLostPanel();
+    // Frees panel, holder, cursor and message box (the toolkit lock is held).
+    void FreeWindows();
     // The invisible window that keeps the panel while closed, unless it
     // exists.
     void MakeHolder();

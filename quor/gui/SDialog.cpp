@@ -1,8 +1,5 @@
 #include "quor/gui/SDialog.h"
 
-#include <poll.h>
-
-#include <cerrno>
 #include <cstdio>
 
 #include "plugin/SGlobals.h"
@@ -108,7 +105,6 @@ void SDialog::RunModal()
 bool SDialog::ReadEvents(Display* d)
 {
     const Atom protocols = SAtoms::Get(d, "WM_PROTOCOLS");
-    const bool dispatcher = SEventDispatcher::OnDispatchThread();
     while (modalRunning && !destroying) {
         if (XPending(d) > 0) {
             XEvent e;
@@ -119,16 +115,7 @@ bool SDialog::ReadEvents(Display* d)
             SControl::eventProc(&e);
             continue;
         }
-        // Unload stops the dispatching thread: a loop nested in one of its
-        // handlers must let it go.
-        if (dispatcher && SEventDispatcher::Stopping()) break;
-        SToolkitRelease release;
-        pollfd p = {ConnectionNumber(d), POLLIN, 0};
-        int ready = poll(&p, 1, pollMs);
-        if (ready < 0 && errno != EINTR) break;
-        // A connection the server dropped: Xlib would end the process on
-        // the next read.
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+        if (!SEventDispatcher::WaitNested(d, pollMs)) break;
     }
     return false;
 }

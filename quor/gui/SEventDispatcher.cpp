@@ -317,5 +317,15 @@ bool SEventDispatcher::Settle(int timeoutMs)
            d.running;
 }
 
+bool SEventDispatcher::WaitNested(Display* display, int ms)
+{
+    if (OnDispatchThread() && Stopping()) return false;
+    SToolkitRelease release;
+    pollfd p = {ConnectionNumber(display), POLLIN, 0};
+    const int ready = poll(&p, 1, ms);
+    if (ready < 0 && errno != EINTR) return false;
+    return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 }  // namespace gui
 }  // namespace quor

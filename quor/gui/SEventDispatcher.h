@@ -54,6 +54,12 @@ public:
     // Whether the thread has been asked to end: an event loop nested in one
     // of its handlers (a modal dialog) must return then.
     static bool Stopping();
+    // For an event loop nested on any thread that reads the connection
+    // itself (a modal loop): lets the toolkit lock go while it waits up to
+    // `ms` for the connection. False when the loop must end: unload stopping
+    // the dispatching thread, a failed wait, or a connection the server
+    // dropped (Xlib would end the process on the next read).
+    static bool WaitNested(Display* display, int ms);
     // Waits until every event that reached the queue before the call has
     // been dispatched; for tests and for callers that must see their own
     // requests handled. False after the timeout or when nothing is served.

@@ -3,10 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <poll.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "quor/gui/SAtoms.h"
 #include "quor/gui/SEventDispatcher.h"
@@ -185,7 +182,6 @@ void SWindow::Loop()
 
 void SWindow::ReadLoopEvents(Display* d)
 {
-    const bool dispatcher = SEventDispatcher::OnDispatchThread();
     while (running && context::DisplayOpen(d)) {
         if (XPending(d) > 0) {
             XEvent e;
@@ -193,16 +189,7 @@ void SWindow::ReadLoopEvents(Display* d)
             SControl::eventProc(&e);
             continue;
         }
-        // Unload stops the dispatching thread: a loop nested in one of its
-        // handlers must let it go.
-        if (dispatcher && SEventDispatcher::Stopping()) break;
-        SToolkitRelease release;
-        pollfd p = {ConnectionNumber(d), POLLIN, 0};
-        int ready = poll(&p, 1, pollMs);
-        if (ready < 0 && errno != EINTR) break;
-        // A connection the server dropped: Xlib would end the process on
-        // the next read.
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+        if (!SEventDispatcher::WaitNested(d, pollMs)) break;
     }
 }
 
