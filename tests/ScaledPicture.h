@@ -23,6 +23,9 @@ inline Picture Grab(Display* d, Window w)
     Picture p;
     XWindowAttributes a;
     if (!w || !XGetWindowAttributes(d, w, &a)) return p;
+    // GetImage of a window not (yet) viewable is a BadMatch error, which the
+    // tests count: an empty picture instead, for the caller to try again.
+    if (a.map_state != IsViewable) return p;
     XImage* image =
         XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
     if (!image) return p;
