@@ -90,7 +90,9 @@ TEST_F(ConnectionLoss, AHostThreadWritingFirstIsNotEndedByTheBrokenPipe)
     XNoOp(own);
     XFlush(own);
     XUnlockDisplay(own);
-    EXPECT_TRUE(WaitFor([&] { return SConnectionWatch::Dead(own); }));
+    // The dispatcher's stop is the last step of marking the connection dead.
+    ASSERT_TRUE(WaitFor([&] { return !SEventDispatcher::Serving(own); })) << "still said to be served";
+    EXPECT_TRUE(SConnectionWatch::Dead(own));
     struct sigaction now = {};
     sigaction(SIGPIPE, nullptr, &now);
     EXPECT_EQ(now.sa_handler, SIG_IGN) << "a host that left SIGPIPE at its default has it ignored";
