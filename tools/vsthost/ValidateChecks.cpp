@@ -257,20 +257,6 @@ std::string XErrorText()
     return text;
 }
 
-// Skips when the plug-in has no editor or no X server answers.
-bool EditorPossible(Host& host, Display*& display, Outcome& skip)
-{
-    if (!(host.Effect()->flags & effFlagsHasEditor)) {
-        skip = Skip("the plug-in has no editor");
-        return false;
-    }
-    display = XSession::Get();
-    if (!display) {
-        skip = Skip("no display");
-        return false;
-    }
-    return true;
-}
 
 Outcome Editor(Context& c)
 {
@@ -1341,6 +1327,20 @@ Outcome NoDisplay(Context& c)
 }
 
 }  // namespace
+
+bool EditorPossible(Host& host, Display*& display, Outcome& skip)
+{
+    if (!(host.Effect()->flags & effFlagsHasEditor)) {
+        skip = Skip("the plug-in has no editor");
+        return false;
+    }
+    display = XSession::Get();
+    if (!display) {
+        skip = Skip("no display");
+        return false;
+    }
+    return true;
+}
 
 const std::vector<CheckDef>& Checks()
 {

@@ -12,6 +12,8 @@
 
 #include "tools/vsthost/VstHost.h"
 
+typedef struct _XDisplay Display;
+
 namespace vsthost {
 namespace validate {
 
@@ -41,6 +43,10 @@ struct Outcome {
 inline Outcome Pass(const std::string& figure) { return {Status::Pass, figure}; }
 inline Outcome Fail(const std::string& figure) { return {Status::Fail, figure}; }
 inline Outcome Skip(const std::string& why) { return {Status::Skip, why}; }
+
+// Whether an editor check can run: false, with `skip` set, when the plug-in
+// has no editor or no X server answers; else `display` is the host's.
+bool EditorPossible(Host& host, Display*& display, Outcome& skip);
 
 // Written by a check while it runs; lives in memory shared with the parent,
 // so that the last step is known even when the plug-in kills the check.

@@ -286,20 +286,6 @@ long WindowPid(Display* d, Window w)
 // Whether the connection `d` made the window (the id's client part is its).
 bool MadeBy(Display* d, XID id) { return (id & ~d->resource_mask) == d->resource_base; }
 
-bool Possible(Host& host, Display*& display, Outcome& skip)
-{
-    if (!(host.Effect()->flags & effFlagsHasEditor)) {
-        skip = Skip("the plug-in has no editor");
-        return false;
-    }
-    display = XSession::Get();
-    if (!display) {
-        skip = Skip("no display");
-        return false;
-    }
-    return true;
-}
-
 std::string ErrorsSince(int errors0)
 {
     const int errors = XSession::Errors() - errors0;
@@ -320,7 +306,7 @@ Outcome WindowGone(Context& c)
     if (!LoadPlugin(host, c.options.plugin, why)) return Fail(why);
     Display* display = nullptr;
     Outcome skip;
-    if (!Possible(host, display, skip)) return skip;
+    if (!EditorPossible(host, display, skip)) return skip;
     host.Start(44100.0f, 256);
     Playing playing(host);
     Size size = SizeOr(EditorRect(host));
@@ -379,7 +365,7 @@ Outcome ConnectionKilled(Context& c)
     if (!LoadPlugin(host, c.options.plugin, why)) return Fail(why);
     Display* display = nullptr;
     Outcome skip;
-    if (!Possible(host, display, skip)) return skip;
+    if (!EditorPossible(host, display, skip)) return skip;
     host.Start(44100.0f, 256);
     Playing playing(host);
     Size size = SizeOr(EditorRect(host));
@@ -545,7 +531,7 @@ Outcome OtherServer(Context& c)
     if (!LoadPlugin(host, c.options.plugin, why)) return Fail(why);
     Display* display = nullptr;
     Outcome skip;
-    if (!Possible(host, display, skip)) return skip;
+    if (!EditorPossible(host, display, skip)) return skip;
     c.Step("starting a second X server");
     SecondServer server;
     if (!server.Start(why)) return Skip("no second X server: " + why);
