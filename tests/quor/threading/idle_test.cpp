@@ -250,7 +250,8 @@ TEST_F(Idle, IdleFunctionMayDestroyTheLastIdleTimer)
     while (!done) std::this_thread::sleep_for(milliseconds(1));
     // The thread says it stopped once it has left its loop: waited for (the
     // watchdog ends a thread that never does), not given a fixed time.
-    while (STimerIdle::ThreadRunning()) std::this_thread::sleep_for(milliseconds(1));
+    // The call is counted once its action returns.
+    while (STimerIdle::ThreadRunning() || idler.calls == 0) std::this_thread::sleep_for(milliseconds(1));
     EXPECT_EQ(idler.calls, 1);
     SThread::ReapFinished(true);  // the self-stopped thread has really ended
     // And it can be started again.
