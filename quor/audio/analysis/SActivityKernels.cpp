@@ -284,16 +284,23 @@ BW_TARGET_AVX BW_REALIGN int AccumulateAboveAVX(const float* in, float* out, int
 
 // The SSE2 and AVX pair loops: both channels in one loop, written as leaves
 // that keep everything in the registers a call may clobber anyway (walking
-// pointers, one vector in flight at a time, so the compiler needs no more).
-// Calling the one-channel loop twice through a wrapper made the wrapper save
-// the caller's registers, and restoring them read the stack right after the
-// block's last stores (see TailLanes). Eight running maxima: max takes four
-// cycles on many processors, and with four of them the loops waited for the
-// maxima rather than for their stores. They end without a loop of single
-// samples: the last vector of each channel overlaps the frames before it and
-// stores them again with the same values. An accumulating block loads and
-// adds that vector before its first store, so the sums it stores again are
-// the same sums. Only blocks shorter than one vector go sample by sample.
+// pointers, four vectors of one channel in flight, so the compiler needs no
+// more). Calling the one-channel loop twice through a wrapper made the
+// wrapper save the caller's registers, and restoring them read the stack
+// right after the block's last stores (see TailLanes). Eight running maxima:
+// max takes four cycles on many processors, and with four of them the loops
+// waited for the maxima rather than for their stores. They end without a
+// loop of single samples: the last vector of each channel overlaps the
+// frames before it and stores them again with the same values. An
+// accumulating block loads and adds that vector before its first store, so
+// the sums it stores again are the same sums. Only blocks shorter than one
+// vector go sample by sample.
+
+#if defined(__GNUC__)
+#define BW_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define BW_ALWAYS_INLINE inline
+#endif
 
 namespace {
 
@@ -301,8 +308,27 @@ namespace {
 // two cache lines costs two stores. The first vector is stored unaligned,
 // and the loop starts again at the first aligned frame within it, so a
 // copying loop stores a few frames twice. Not for accumulating blocks,
-// which would add those frames twice.
+// which would add those frames twice. Each output is aligned on its own:
+// channels from separate mallocs of one size lie 16 or 48 bytes apart
+// modulo 32 as often as not, and aligning only the first left half of the
+// second's AVX stores across two cache lines. That was the forced AVX
+// variant's "bad process": whether a process's heap put the host's outputs
+// at such a distance decided whether its 512-frame blocks took 34 ns or 74.
 constexpr int32_t AlignFrom = 128;
+
+// Blocks this long go channel after channel, as memcpy does. Four streams
+// at once (two loads, two stores) ran 1.3 to 2 times memcpy's time at 2048
+// and 4096 frames in most layouts, where the four channels no longer fit
+// the first-level cache; two at a time stay within a few percent of it.
+// Below 1024 frames the pair loop is as fast or faster.
+constexpr int32_t ChannelAfterChannelFrom = 1024;
+
+// Frames from `p` to the next multiple of `bytes` (a power of two).
+inline int32_t FramesToBoundary(const float* p, uintptr_t bytes)
+{
+    return static_cast<int32_t>(((bytes - (reinterpret_cast<uintptr_t>(p) & (bytes - 1))) & (bytes - 1)) /
+                                sizeof(float));
+}
 
 BW_TARGET_SSE2 inline int AboveSSE2(__m128 m0, __m128 m1, __m128 m2, __m128 m3, __m128 m4, __m128 m5, __m128 m6,
                                     __m128 m7, __m128 t)
@@ -323,6 +349,54 @@ BW_TARGET_AVX inline int AbovePairAVX(__m256 m0, __m256 m1, __m256 m2, __m256 m3
 
 }  // namespace
 
+namespace {
+
+// One vector copied and folded into a running maximum.
+BW_TARGET_SSE2 BW_ALWAYS_INLINE void CopyOne(const float* in, float* out, __m128& m)
+{
+    const __m128 v = _mm_loadu_ps(in);
+    _mm_storeu_ps(out, v);
+    m = _mm_max_ps(v, m);
+}
+
+// Four vectors of one channel, loads first: with loads and stores taken in
+// turn, a load whose address matched in its low 12 bits a store just made
+// (outputs a little after the inputs modulo 4096) waited for it.
+BW_TARGET_SSE2 BW_ALWAYS_INLINE void CopyFour(const float* in, float* out, __m128& a, __m128& b, __m128& c, __m128& d)
+{
+    const __m128 v0 = _mm_loadu_ps(in), v1 = _mm_loadu_ps(in + 4);
+    const __m128 v2 = _mm_loadu_ps(in + 8), v3 = _mm_loadu_ps(in + 12);
+    _mm_storeu_ps(out, v0);
+    _mm_storeu_ps(out + 4, v1);
+    _mm_storeu_ps(out + 8, v2);
+    _mm_storeu_ps(out + 12, v3);
+    a = _mm_max_ps(v0, a);
+    b = _mm_max_ps(v1, b);
+    c = _mm_max_ps(v2, c);
+    d = _mm_max_ps(v3, d);
+}
+
+// A long block's channel on its own (see ChannelAfterChannelFrom), its
+// output aligned, all eight maxima in turn.
+BW_TARGET_SSE2 BW_ALWAYS_INLINE void ReplaceChannelSSE2(const float* in, float* out, int32_t frames, __m128& m0,
+                                                        __m128& m1, __m128& m2, __m128& m3, __m128& m4, __m128& m5,
+                                                        __m128& m6, __m128& m7)
+{
+    CopyOne(in, out, m0);
+    const int32_t head = FramesToBoundary(out, 16);
+    in += head;
+    out += head;
+    frames -= head;
+    for (const float* const end = in + (frames & ~31); in != end; in += 32, out += 32) {
+        CopyFour(in, out, m0, m1, m2, m3);
+        CopyFour(in + 16, out + 16, m4, m5, m6, m7);
+    }
+    for (frames &= 31; frames >= 4; frames -= 4, in += 4, out += 4) CopyOne(in, out, m1);
+    if (frames > 0) CopyOne(in + frames - 4, out + frames - 4, m2);
+}
+
+}  // namespace
+
 BW_TARGET_SSE2 BW_REALIGN int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
                                                    int32_t frames, float threshold)
 {
@@ -338,86 +412,36 @@ BW_TARGET_SSE2 BW_REALIGN int ReplacePairAboveSSE2(const float* in0, const float
         return _mm_comigt_ss(m, t);
     }
     __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    __m128 v;
+    if (frames >= ChannelAfterChannelFrom) {
+        ReplaceChannelSSE2(in0, out0, frames, m0, m1, m2, m3, m4, m5, m6, m7);
+        ReplaceChannelSSE2(in1, out1, frames, m0, m1, m2, m3, m4, m5, m6, m7);
+        return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
+    }
+    int32_t left0 = frames, left1 = frames;
     if (frames >= AlignFrom) {
-        v = _mm_loadu_ps(in0);
-        _mm_storeu_ps(out0, v);
-        m0 = _mm_max_ps(v, m0);
-        v = _mm_loadu_ps(in1);
-        _mm_storeu_ps(out1, v);
-        m4 = _mm_max_ps(v, m4);
-        const int32_t head =
-            static_cast<int32_t>(((16 - (reinterpret_cast<uintptr_t>(out0) & 15)) & 15) / sizeof(float));
-        in0 += head;
-        in1 += head;
-        out0 += head;
-        out1 += head;
-        frames -= head;
+        // Each output aligned on its own (see AlignFrom).
+        CopyOne(in0, out0, m0);
+        CopyOne(in1, out1, m4);
+        const int32_t head0 = FramesToBoundary(out0, 16), head1 = FramesToBoundary(out1, 16);
+        in0 += head0;
+        out0 += head0;
+        left0 -= head0;
+        in1 += head1;
+        out1 += head1;
+        left1 -= head1;
     }
-    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
-        v = _mm_loadu_ps(in0);
-        _mm_storeu_ps(out0, v);
-        m0 = _mm_max_ps(v, m0);
-        v = _mm_loadu_ps(in0 + 4);
-        _mm_storeu_ps(out0 + 4, v);
-        m1 = _mm_max_ps(v, m1);
-        v = _mm_loadu_ps(in0 + 8);
-        _mm_storeu_ps(out0 + 8, v);
-        m2 = _mm_max_ps(v, m2);
-        v = _mm_loadu_ps(in0 + 12);
-        _mm_storeu_ps(out0 + 12, v);
-        m3 = _mm_max_ps(v, m3);
-        v = _mm_loadu_ps(in1);
-        _mm_storeu_ps(out1, v);
-        m4 = _mm_max_ps(v, m4);
-        v = _mm_loadu_ps(in1 + 4);
-        _mm_storeu_ps(out1 + 4, v);
-        m5 = _mm_max_ps(v, m5);
-        v = _mm_loadu_ps(in1 + 8);
-        _mm_storeu_ps(out1 + 8, v);
-        m6 = _mm_max_ps(v, m6);
-        v = _mm_loadu_ps(in1 + 12);
-        _mm_storeu_ps(out1 + 12, v);
-        m7 = _mm_max_ps(v, m7);
+    const int32_t whole = (left0 < left1 ? left0 : left1) & ~15;
+    left0 -= whole;
+    left1 -= whole;
+    for (const float* const end = in0 + whole; in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
+        CopyFour(in0, out0, m0, m1, m2, m3);
+        CopyFour(in1, out1, m4, m5, m6, m7);
     }
-    if (frames & 8) {
-        v = _mm_loadu_ps(in0);
-        _mm_storeu_ps(out0, v);
-        m0 = _mm_max_ps(v, m0);
-        v = _mm_loadu_ps(in0 + 4);
-        _mm_storeu_ps(out0 + 4, v);
-        m1 = _mm_max_ps(v, m1);
-        v = _mm_loadu_ps(in1);
-        _mm_storeu_ps(out1, v);
-        m4 = _mm_max_ps(v, m4);
-        v = _mm_loadu_ps(in1 + 4);
-        _mm_storeu_ps(out1 + 4, v);
-        m5 = _mm_max_ps(v, m5);
-        in0 += 8;
-        in1 += 8;
-        out0 += 8;
-        out1 += 8;
-    }
-    if (frames & 4) {
-        v = _mm_loadu_ps(in0);
-        _mm_storeu_ps(out0, v);
-        m2 = _mm_max_ps(v, m2);
-        v = _mm_loadu_ps(in1);
-        _mm_storeu_ps(out1, v);
-        m6 = _mm_max_ps(v, m6);
-        in0 += 4;
-        in1 += 4;
-        out0 += 4;
-        out1 += 4;
-    }
+    for (; left0 >= 4; left0 -= 4, in0 += 4, out0 += 4) CopyOne(in0, out0, m1);
+    for (; left1 >= 4; left1 -= 4, in1 += 4, out1 += 4) CopyOne(in1, out1, m5);
     // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 3) - 4;
-    v = _mm_loadu_ps(in0 + back);
-    _mm_storeu_ps(out0 + back, v);
-    m3 = _mm_max_ps(v, m3);
-    v = _mm_loadu_ps(in1 + back);
-    _mm_storeu_ps(out1 + back, v);
-    m7 = _mm_max_ps(v, m7);
+    if (left0 > 0) CopyOne(in0 + left0 - 4, out0 + left0 - 4, m2);
+    if (left1 > 0) CopyOne(in1 + left1 - 4, out1 + left1 - 4, m6);
     return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
@@ -547,6 +571,52 @@ BW_TARGET_SSE2 BW_REALIGN int ScanPairAboveSSE2(const float* in0, const float* i
     return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
+namespace {
+
+// One vector copied and folded into a running maximum.
+BW_TARGET_AVX BW_ALWAYS_INLINE void CopyOne(const float* in, float* out, __m256& m)
+{
+    const __m256 v = _mm256_loadu_ps(in);
+    _mm256_storeu_ps(out, v);
+    m = _mm256_max_ps(v, m);
+}
+
+// Four vectors of one channel, loads first (see CopyFour for SSE2).
+BW_TARGET_AVX BW_ALWAYS_INLINE void CopyFour(const float* in, float* out, __m256& a, __m256& b, __m256& c, __m256& d)
+{
+    const __m256 v0 = _mm256_loadu_ps(in), v1 = _mm256_loadu_ps(in + 8);
+    const __m256 v2 = _mm256_loadu_ps(in + 16), v3 = _mm256_loadu_ps(in + 24);
+    _mm256_storeu_ps(out, v0);
+    _mm256_storeu_ps(out + 8, v1);
+    _mm256_storeu_ps(out + 16, v2);
+    _mm256_storeu_ps(out + 24, v3);
+    a = _mm256_max_ps(v0, a);
+    b = _mm256_max_ps(v1, b);
+    c = _mm256_max_ps(v2, c);
+    d = _mm256_max_ps(v3, d);
+}
+
+// A long block's channel on its own (see ChannelAfterChannelFrom), its
+// output aligned, all eight maxima in turn.
+BW_TARGET_AVX BW_ALWAYS_INLINE void ReplaceChannelAVX(const float* in, float* out, int32_t frames, __m256& m0,
+                                                      __m256& m1, __m256& m2, __m256& m3, __m256& m4, __m256& m5,
+                                                      __m256& m6, __m256& m7)
+{
+    CopyOne(in, out, m0);
+    const int32_t head = FramesToBoundary(out, 32);
+    in += head;
+    out += head;
+    frames -= head;
+    for (const float* const end = in + (frames & ~63); in != end; in += 64, out += 64) {
+        CopyFour(in, out, m0, m1, m2, m3);
+        CopyFour(in + 32, out + 32, m4, m5, m6, m7);
+    }
+    for (frames &= 63; frames >= 8; frames -= 8, in += 8, out += 8) CopyOne(in, out, m1);
+    if (frames > 0) CopyOne(in + frames - 8, out + frames - 8, m2);
+}
+
+}  // namespace
+
 BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
                                                  int32_t frames, float threshold)
 {
@@ -562,86 +632,36 @@ BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* 
         return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
     }
     __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    __m256 v;
+    if (frames >= ChannelAfterChannelFrom) {
+        ReplaceChannelAVX(in0, out0, frames, m0, m1, m2, m3, m4, m5, m6, m7);
+        ReplaceChannelAVX(in1, out1, frames, m0, m1, m2, m3, m4, m5, m6, m7);
+        return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
+    }
+    int32_t left0 = frames, left1 = frames;
     if (frames >= AlignFrom) {
-        v = _mm256_loadu_ps(in0);
-        _mm256_storeu_ps(out0, v);
-        m0 = _mm256_max_ps(v, m0);
-        v = _mm256_loadu_ps(in1);
-        _mm256_storeu_ps(out1, v);
-        m4 = _mm256_max_ps(v, m4);
-        const int32_t head =
-            static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(out0) & 31)) & 31) / sizeof(float));
-        in0 += head;
-        in1 += head;
-        out0 += head;
-        out1 += head;
-        frames -= head;
+        // Each output aligned on its own (see AlignFrom).
+        CopyOne(in0, out0, m0);
+        CopyOne(in1, out1, m4);
+        const int32_t head0 = FramesToBoundary(out0, 32), head1 = FramesToBoundary(out1, 32);
+        in0 += head0;
+        out0 += head0;
+        left0 -= head0;
+        in1 += head1;
+        out1 += head1;
+        left1 -= head1;
     }
-    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
-        v = _mm256_loadu_ps(in0);
-        _mm256_storeu_ps(out0, v);
-        m0 = _mm256_max_ps(v, m0);
-        v = _mm256_loadu_ps(in0 + 8);
-        _mm256_storeu_ps(out0 + 8, v);
-        m1 = _mm256_max_ps(v, m1);
-        v = _mm256_loadu_ps(in0 + 16);
-        _mm256_storeu_ps(out0 + 16, v);
-        m2 = _mm256_max_ps(v, m2);
-        v = _mm256_loadu_ps(in0 + 24);
-        _mm256_storeu_ps(out0 + 24, v);
-        m3 = _mm256_max_ps(v, m3);
-        v = _mm256_loadu_ps(in1);
-        _mm256_storeu_ps(out1, v);
-        m4 = _mm256_max_ps(v, m4);
-        v = _mm256_loadu_ps(in1 + 8);
-        _mm256_storeu_ps(out1 + 8, v);
-        m5 = _mm256_max_ps(v, m5);
-        v = _mm256_loadu_ps(in1 + 16);
-        _mm256_storeu_ps(out1 + 16, v);
-        m6 = _mm256_max_ps(v, m6);
-        v = _mm256_loadu_ps(in1 + 24);
-        _mm256_storeu_ps(out1 + 24, v);
-        m7 = _mm256_max_ps(v, m7);
+    const int32_t whole = (left0 < left1 ? left0 : left1) & ~31;
+    left0 -= whole;
+    left1 -= whole;
+    for (const float* const end = in0 + whole; in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
+        CopyFour(in0, out0, m0, m1, m2, m3);
+        CopyFour(in1, out1, m4, m5, m6, m7);
     }
-    if (frames & 16) {
-        v = _mm256_loadu_ps(in0);
-        _mm256_storeu_ps(out0, v);
-        m0 = _mm256_max_ps(v, m0);
-        v = _mm256_loadu_ps(in0 + 8);
-        _mm256_storeu_ps(out0 + 8, v);
-        m1 = _mm256_max_ps(v, m1);
-        v = _mm256_loadu_ps(in1);
-        _mm256_storeu_ps(out1, v);
-        m4 = _mm256_max_ps(v, m4);
-        v = _mm256_loadu_ps(in1 + 8);
-        _mm256_storeu_ps(out1 + 8, v);
-        m5 = _mm256_max_ps(v, m5);
-        in0 += 16;
-        in1 += 16;
-        out0 += 16;
-        out1 += 16;
-    }
-    if (frames & 8) {
-        v = _mm256_loadu_ps(in0);
-        _mm256_storeu_ps(out0, v);
-        m2 = _mm256_max_ps(v, m2);
-        v = _mm256_loadu_ps(in1);
-        _mm256_storeu_ps(out1, v);
-        m6 = _mm256_max_ps(v, m6);
-        in0 += 8;
-        in1 += 8;
-        out0 += 8;
-        out1 += 8;
-    }
+    for (; left0 >= 8; left0 -= 8, in0 += 8, out0 += 8) CopyOne(in0, out0, m1);
+    for (; left1 >= 8; left1 -= 8, in1 += 8, out1 += 8) CopyOne(in1, out1, m5);
     // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 7) - 8;
-    v = _mm256_loadu_ps(in0 + back);
-    _mm256_storeu_ps(out0 + back, v);
-    m3 = _mm256_max_ps(v, m3);
-    v = _mm256_loadu_ps(in1 + back);
-    _mm256_storeu_ps(out1 + back, v);
-    m7 = _mm256_max_ps(v, m7);
+    if (left0 > 0) CopyOne(in0 + left0 - 8, out0 + left0 - 8, m2);
+    if (left1 > 0) CopyOne(in1 + left1 - 8, out1 + left1 - 8, m6);
     return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
 }
 
@@ -818,7 +838,7 @@ inline uint32_t TailLanes(int32_t left) { return (1u << left) - 1u; }
 inline int32_t HeadFrames(const float* p, int32_t frames)
 {
     if (frames < 256) return 0;
-    return static_cast<int32_t>(((64 - (reinterpret_cast<uintptr_t>(p) & 63)) & 63) / sizeof(float));
+    return FramesToBoundary(p, 64);
 }
 
 }  // namespace

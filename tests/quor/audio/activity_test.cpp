@@ -161,8 +161,10 @@ TEST(ActivityKernels, PairsAndScansAnswerAsOneChannelAtATime)
         const SActivityKernels& k = *v.all;
         for (int round = 0; round < 400; ++round) {
             // Long blocks too, and channels on any float boundary, as malloc
-            // hands them out (the widest loops align their stores first).
-            const int frames = static_cast<int>(random() % (round % 2 ? 700 : 150));
+            // hands them out (the widest loops align their stores first);
+            // the longest go channel after channel.
+            const int frames = round % 10 == 9 ? 1000 + static_cast<int>(random() % 3200)
+                                               : static_cast<int>(random() % (round % 2 ? 700 : 150));
             const int at = static_cast<int>(random() % 16);
             // Quiet blocks most of the time, so that one loud sample decides.
             const float scale = round % 4 ? 0.45f : 1.0f;
@@ -326,7 +328,7 @@ TEST(ActivityKernels, ChannelsAlignedApartFindTheLoudSampleWhereverItIs)
     // the channels at different offsets from a cache line.
     const float t = 0.01f;
     for (const Variants& v : Available())
-        for (int frames : {16, 17, 63, 64, 65, 255, 256, 300, 511, 512, 700})
+        for (int frames : {16, 17, 63, 64, 65, 255, 256, 300, 511, 512, 700, 1024, 1031})
             for (int offset0 : {0, 3, 12})
                 for (int offset1 : {0, 5, 15})
                     for (int loud : {0, 1, 11, frames / 2, frames - 17, frames - 16, frames - 2, frames - 1})
