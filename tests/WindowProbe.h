@@ -1,11 +1,16 @@
 #pragma once
 // What a test reads back from the X server about the plug-in's windows: a
-// pixel, a top-level window by its name, the ink of the panel's logo.
+// pixel, a top-level window by its name (and once it shows), the ink of the
+// panel's logo.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
+
+#include "ScaledPicture.h"
 
 namespace bwtest {
 
@@ -39,6 +44,18 @@ inline Window TopLevelNamed(Display* d, const char* prefix, bool atEnd = false)
     }
     if (children) XFree(children);
     return found;
+}
+
+// A top-level window as above once it shows, painted: its picture the same
+// twice in a row. A click before a dialog's buttons are there goes astray
+// (seen under qemu on a loaded machine); 0 until then.
+inline Window ShownTopLevel(Display* d, const char* prefix)
+{
+    const Window w = TopLevelNamed(d, prefix);
+    if (!w) return 0;
+    const Picture first = Grab(d, w);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !first.pixels.empty() && Grab(d, w).pixels == first.pixels ? w : 0;
 }
 
 // Pixels of the logo's letters (orange to red) in the panel's logo area.

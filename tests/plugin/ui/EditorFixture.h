@@ -118,10 +118,11 @@ protected:
 
     Window TopLevel(const char* prefix, bool atEnd = false) { return TopLevelNamed(test, prefix, atEnd); }
 
+    // Once it shows, painted, so that a click finds its buttons.
     Window WaitForTopLevel(const char* prefix)
     {
         Window w = 0;
-        WaitFor([&] { return (w = TopLevel(prefix)) != 0; });
+        WaitFor([&] { return (w = bwtest::ShownTopLevel(test, prefix)) != 0; });
         return w;
     }
 
