@@ -282,20 +282,6 @@ BW_TARGET_AVX BW_REALIGN int AccumulateAboveAVX(const float* in, float* out, int
     return AboveAVX(m0, m1, m2, m3, rest, threshold);
 }
 
-// The SSE2 and AVX pair loops: both channels in one loop, written as leaves
-// that keep everything in the registers a call may clobber anyway (walking
-// pointers, four vectors of one channel in flight, so the compiler needs no
-// more). Calling the one-channel loop twice through a wrapper made the
-// wrapper save the caller's registers, and restoring them read the stack
-// right after the block's last stores (see TailLanes). Eight running maxima:
-// max takes four cycles on many processors, and with four of them the loops
-// waited for the maxima rather than for their stores. They end without a
-// loop of single samples: the last vector of each channel overlaps the
-// frames before it and stores them again with the same values. An
-// accumulating block loads and adds that vector before its first store, so
-// the sums it stores again are the same sums. Only blocks shorter than one
-// vector go sample by sample.
-
 #if defined(__GNUC__)
 #define BW_ALWAYS_INLINE inline __attribute__((always_inline))
 #else
@@ -330,466 +316,49 @@ inline int32_t FramesToBoundary(const float* p, uintptr_t bytes)
                                 sizeof(float));
 }
 
-BW_TARGET_SSE2 inline int AboveSSE2(__m128 m0, __m128 m1, __m128 m2, __m128 m3, __m128 m4, __m128 m5, __m128 m6,
-                                    __m128 m7, __m128 t)
-{
-    const __m128 m = _mm_max_ps(_mm_max_ps(_mm_max_ps(m0, m1), _mm_max_ps(m2, m3)),
-                                _mm_max_ps(_mm_max_ps(m4, m5), _mm_max_ps(m6, m7)));
-    return _mm_movemask_ps(_mm_cmpgt_ps(m, t)) != 0;
-}
+}  // namespace
 
-BW_TARGET_AVX inline int AbovePairAVX(__m256 m0, __m256 m1, __m256 m2, __m256 m3, __m256 m4, __m256 m5, __m256 m6,
-                                      __m256 m7, __m256 t)
+// The SSE2 and AVX pair loops: one body (SActivityPairLoops.inc) compiled for
+// each width, with the vector type and its few operations named first.
+#pragma GCC push_options
+#pragma GCC target("sse2")
+namespace sse2 {
+
+using Vec = __m128;
+constexpr int32_t Lanes = 4;
+BW_ALWAYS_INLINE Vec Load(const float* p) { return _mm_loadu_ps(p); }
+BW_ALWAYS_INLINE void Store(float* p, Vec v) { _mm_storeu_ps(p, v); }
+BW_ALWAYS_INLINE Vec Max(Vec v, Vec m) { return _mm_max_ps(v, m); }
+BW_ALWAYS_INLINE Vec Add(Vec a, Vec b) { return _mm_add_ps(a, b); }
+BW_ALWAYS_INLINE Vec Splat(float x) { return _mm_set1_ps(x); }
+BW_ALWAYS_INLINE int AnyAbove(Vec m, Vec t) { return _mm_movemask_ps(_mm_cmpgt_ps(m, t)) != 0; }
+
+#include "quor/audio/analysis/SActivityPairLoops.inc"
+
+}  // namespace sse2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx")
+namespace avx {
+
+using Vec = __m256;
+constexpr int32_t Lanes = 8;
+BW_ALWAYS_INLINE Vec Load(const float* p) { return _mm256_loadu_ps(p); }
+BW_ALWAYS_INLINE void Store(float* p, Vec v) { _mm256_storeu_ps(p, v); }
+BW_ALWAYS_INLINE Vec Max(Vec v, Vec m) { return _mm256_max_ps(v, m); }
+BW_ALWAYS_INLINE Vec Add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
+BW_ALWAYS_INLINE Vec Splat(float x) { return _mm256_set1_ps(x); }
+BW_ALWAYS_INLINE int AnyAbove(Vec m, Vec t)
 {
-    const __m256 m = _mm256_max_ps(_mm256_max_ps(_mm256_max_ps(m0, m1), _mm256_max_ps(m2, m3)),
-                                   _mm256_max_ps(_mm256_max_ps(m4, m5), _mm256_max_ps(m6, m7)));
     const __m128 wide = _mm_max_ps(_mm256_castps256_ps128(m), _mm256_extractf128_ps(m, 1));
     return _mm_movemask_ps(_mm_cmpgt_ps(wide, _mm256_castps256_ps128(t))) != 0;
 }
 
-}  // namespace
+#include "quor/audio/analysis/SActivityPairLoops.inc"
 
-namespace {
-
-// One vector copied and folded into a running maximum.
-BW_TARGET_SSE2 BW_ALWAYS_INLINE void CopyOne(const float* in, float* out, __m128& m)
-{
-    const __m128 v = _mm_loadu_ps(in);
-    _mm_storeu_ps(out, v);
-    m = _mm_max_ps(v, m);
-}
-
-// Four vectors of one channel, loads first: with loads and stores taken in
-// turn, a load whose address matched in its low 12 bits a store just made
-// (outputs a little after the inputs modulo 4096) waited for it.
-BW_TARGET_SSE2 BW_ALWAYS_INLINE void CopyFour(const float* in, float* out, __m128& a, __m128& b, __m128& c, __m128& d)
-{
-    const __m128 v0 = _mm_loadu_ps(in), v1 = _mm_loadu_ps(in + 4);
-    const __m128 v2 = _mm_loadu_ps(in + 8), v3 = _mm_loadu_ps(in + 12);
-    _mm_storeu_ps(out, v0);
-    _mm_storeu_ps(out + 4, v1);
-    _mm_storeu_ps(out + 8, v2);
-    _mm_storeu_ps(out + 12, v3);
-    a = _mm_max_ps(v0, a);
-    b = _mm_max_ps(v1, b);
-    c = _mm_max_ps(v2, c);
-    d = _mm_max_ps(v3, d);
-}
-
-// A long block's channel on its own (see ChannelAfterChannelFrom), its
-// output aligned, all eight maxima in turn.
-BW_TARGET_SSE2 BW_ALWAYS_INLINE void ReplaceChannelSSE2(const float* in, float* out, int32_t frames, __m128& m0,
-                                                        __m128& m1, __m128& m2, __m128& m3, __m128& m4, __m128& m5,
-                                                        __m128& m6, __m128& m7)
-{
-    CopyOne(in, out, m0);
-    const int32_t head = FramesToBoundary(out, 16);
-    in += head;
-    out += head;
-    frames -= head;
-    for (const float* const end = in + (frames & ~31); in != end; in += 32, out += 32) {
-        CopyFour(in, out, m0, m1, m2, m3);
-        CopyFour(in + 16, out + 16, m4, m5, m6, m7);
-    }
-    for (frames &= 31; frames >= 4; frames -= 4, in += 4, out += 4) CopyOne(in, out, m1);
-    if (frames > 0) CopyOne(in + frames - 4, out + frames - 4, m2);
-}
-
-}  // namespace
-
-BW_TARGET_SSE2 BW_REALIGN int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
-                                                   int32_t frames, float threshold)
-{
-    const __m128 t = _mm_set1_ps(threshold);
-    if (frames < 4) {
-        __m128 m = t;
-        for (int32_t i = 0; i < frames; ++i) {
-            const __m128 a = _mm_load_ss(in0 + i), b = _mm_load_ss(in1 + i);
-            _mm_store_ss(out0 + i, a);
-            _mm_store_ss(out1 + i, b);
-            m = _mm_max_ss(b, _mm_max_ss(a, m));
-        }
-        return _mm_comigt_ss(m, t);
-    }
-    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    if (frames >= ChannelAfterChannelFrom) {
-        ReplaceChannelSSE2(in0, out0, frames, m0, m1, m2, m3, m4, m5, m6, m7);
-        ReplaceChannelSSE2(in1, out1, frames, m0, m1, m2, m3, m4, m5, m6, m7);
-        return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
-    }
-    int32_t left0 = frames, left1 = frames;
-    if (frames >= AlignFrom) {
-        // Each output aligned on its own (see AlignFrom).
-        CopyOne(in0, out0, m0);
-        CopyOne(in1, out1, m4);
-        const int32_t head0 = FramesToBoundary(out0, 16), head1 = FramesToBoundary(out1, 16);
-        in0 += head0;
-        out0 += head0;
-        left0 -= head0;
-        in1 += head1;
-        out1 += head1;
-        left1 -= head1;
-    }
-    const int32_t whole = (left0 < left1 ? left0 : left1) & ~15;
-    left0 -= whole;
-    left1 -= whole;
-    for (const float* const end = in0 + whole; in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
-        CopyFour(in0, out0, m0, m1, m2, m3);
-        CopyFour(in1, out1, m4, m5, m6, m7);
-    }
-    for (; left0 >= 4; left0 -= 4, in0 += 4, out0 += 4) CopyOne(in0, out0, m1);
-    for (; left1 >= 4; left1 -= 4, in1 += 4, out1 += 4) CopyOne(in1, out1, m5);
-    // The last vector ends at the block's end, over frames done already.
-    if (left0 > 0) CopyOne(in0 + left0 - 4, out0 + left0 - 4, m2);
-    if (left1 > 0) CopyOne(in1 + left1 - 4, out1 + left1 - 4, m6);
-    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
-
-BW_TARGET_SSE2 BW_REALIGN int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1,
-                                                      int32_t frames, float threshold)
-{
-    const __m128 t = _mm_set1_ps(threshold);
-    if (frames < 4) {
-        __m128 m = t;
-        for (int32_t i = 0; i < frames; ++i) {
-            const __m128 a = _mm_add_ss(_mm_load_ss(out0 + i), _mm_load_ss(in0 + i));
-            const __m128 b = _mm_add_ss(_mm_load_ss(out1 + i), _mm_load_ss(in1 + i));
-            _mm_store_ss(out0 + i, a);
-            _mm_store_ss(out1 + i, b);
-            m = _mm_max_ss(b, _mm_max_ss(a, m));
-        }
-        return _mm_comigt_ss(m, t);
-    }
-    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    __m128 v;
-    const __m128 aLast = _mm_add_ps(_mm_loadu_ps(out0 + frames - 4), _mm_loadu_ps(in0 + frames - 4));
-    const __m128 bLast = _mm_add_ps(_mm_loadu_ps(out1 + frames - 4), _mm_loadu_ps(in1 + frames - 4));
-    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16, out0 += 16, out1 += 16) {
-        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
-        _mm_storeu_ps(out0, v);
-        m0 = _mm_max_ps(v, m0);
-        v = _mm_add_ps(_mm_loadu_ps(out0 + 4), _mm_loadu_ps(in0 + 4));
-        _mm_storeu_ps(out0 + 4, v);
-        m1 = _mm_max_ps(v, m1);
-        v = _mm_add_ps(_mm_loadu_ps(out0 + 8), _mm_loadu_ps(in0 + 8));
-        _mm_storeu_ps(out0 + 8, v);
-        m2 = _mm_max_ps(v, m2);
-        v = _mm_add_ps(_mm_loadu_ps(out0 + 12), _mm_loadu_ps(in0 + 12));
-        _mm_storeu_ps(out0 + 12, v);
-        m3 = _mm_max_ps(v, m3);
-        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
-        _mm_storeu_ps(out1, v);
-        m4 = _mm_max_ps(v, m4);
-        v = _mm_add_ps(_mm_loadu_ps(out1 + 4), _mm_loadu_ps(in1 + 4));
-        _mm_storeu_ps(out1 + 4, v);
-        m5 = _mm_max_ps(v, m5);
-        v = _mm_add_ps(_mm_loadu_ps(out1 + 8), _mm_loadu_ps(in1 + 8));
-        _mm_storeu_ps(out1 + 8, v);
-        m6 = _mm_max_ps(v, m6);
-        v = _mm_add_ps(_mm_loadu_ps(out1 + 12), _mm_loadu_ps(in1 + 12));
-        _mm_storeu_ps(out1 + 12, v);
-        m7 = _mm_max_ps(v, m7);
-    }
-    if (frames & 8) {
-        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
-        _mm_storeu_ps(out0, v);
-        m0 = _mm_max_ps(v, m0);
-        v = _mm_add_ps(_mm_loadu_ps(out0 + 4), _mm_loadu_ps(in0 + 4));
-        _mm_storeu_ps(out0 + 4, v);
-        m1 = _mm_max_ps(v, m1);
-        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
-        _mm_storeu_ps(out1, v);
-        m4 = _mm_max_ps(v, m4);
-        v = _mm_add_ps(_mm_loadu_ps(out1 + 4), _mm_loadu_ps(in1 + 4));
-        _mm_storeu_ps(out1 + 4, v);
-        m5 = _mm_max_ps(v, m5);
-        in0 += 8;
-        in1 += 8;
-        out0 += 8;
-        out1 += 8;
-    }
-    if (frames & 4) {
-        v = _mm_add_ps(_mm_loadu_ps(out0), _mm_loadu_ps(in0));
-        _mm_storeu_ps(out0, v);
-        m2 = _mm_max_ps(v, m2);
-        v = _mm_add_ps(_mm_loadu_ps(out1), _mm_loadu_ps(in1));
-        _mm_storeu_ps(out1, v);
-        m6 = _mm_max_ps(v, m6);
-        in0 += 4;
-        in1 += 4;
-        out0 += 4;
-        out1 += 4;
-    }
-    // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 3) - 4;
-    _mm_storeu_ps(out0 + back, aLast);
-    _mm_storeu_ps(out1 + back, bLast);
-    m3 = _mm_max_ps(aLast, m3);
-    m7 = _mm_max_ps(bLast, m7);
-    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
-
-BW_TARGET_SSE2 BW_REALIGN int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold)
-{
-    const __m128 t = _mm_set1_ps(threshold);
-    if (frames < 4) {
-        __m128 m = t;
-        for (int32_t i = 0; i < frames; ++i) {
-            m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
-        }
-        return _mm_comigt_ss(m, t);
-    }
-    __m128 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    for (const float* const end = in0 + (frames & ~15); in0 != end; in0 += 16, in1 += 16) {
-        m0 = _mm_max_ps(_mm_loadu_ps(in0), m0);
-        m1 = _mm_max_ps(_mm_loadu_ps(in0 + 4), m1);
-        m2 = _mm_max_ps(_mm_loadu_ps(in0 + 8), m2);
-        m3 = _mm_max_ps(_mm_loadu_ps(in0 + 12), m3);
-        m4 = _mm_max_ps(_mm_loadu_ps(in1), m4);
-        m5 = _mm_max_ps(_mm_loadu_ps(in1 + 4), m5);
-        m6 = _mm_max_ps(_mm_loadu_ps(in1 + 8), m6);
-        m7 = _mm_max_ps(_mm_loadu_ps(in1 + 12), m7);
-    }
-    if (frames & 8) {
-        m0 = _mm_max_ps(_mm_loadu_ps(in0), m0);
-        m1 = _mm_max_ps(_mm_loadu_ps(in0 + 4), m1);
-        m4 = _mm_max_ps(_mm_loadu_ps(in1), m4);
-        m5 = _mm_max_ps(_mm_loadu_ps(in1 + 4), m5);
-        in0 += 8;
-        in1 += 8;
-    }
-    if (frames & 4) {
-        m2 = _mm_max_ps(_mm_loadu_ps(in0), m2);
-        m6 = _mm_max_ps(_mm_loadu_ps(in1), m6);
-        in0 += 4;
-        in1 += 4;
-    }
-    // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 3) - 4;
-    m3 = _mm_max_ps(_mm_loadu_ps(in0 + back), m3);
-    m7 = _mm_max_ps(_mm_loadu_ps(in1 + back), m7);
-    return AboveSSE2(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
-
-namespace {
-
-// One vector copied and folded into a running maximum.
-BW_TARGET_AVX BW_ALWAYS_INLINE void CopyOne(const float* in, float* out, __m256& m)
-{
-    const __m256 v = _mm256_loadu_ps(in);
-    _mm256_storeu_ps(out, v);
-    m = _mm256_max_ps(v, m);
-}
-
-// Four vectors of one channel, loads first (see CopyFour for SSE2).
-BW_TARGET_AVX BW_ALWAYS_INLINE void CopyFour(const float* in, float* out, __m256& a, __m256& b, __m256& c, __m256& d)
-{
-    const __m256 v0 = _mm256_loadu_ps(in), v1 = _mm256_loadu_ps(in + 8);
-    const __m256 v2 = _mm256_loadu_ps(in + 16), v3 = _mm256_loadu_ps(in + 24);
-    _mm256_storeu_ps(out, v0);
-    _mm256_storeu_ps(out + 8, v1);
-    _mm256_storeu_ps(out + 16, v2);
-    _mm256_storeu_ps(out + 24, v3);
-    a = _mm256_max_ps(v0, a);
-    b = _mm256_max_ps(v1, b);
-    c = _mm256_max_ps(v2, c);
-    d = _mm256_max_ps(v3, d);
-}
-
-// A long block's channel on its own (see ChannelAfterChannelFrom), its
-// output aligned, all eight maxima in turn.
-BW_TARGET_AVX BW_ALWAYS_INLINE void ReplaceChannelAVX(const float* in, float* out, int32_t frames, __m256& m0,
-                                                      __m256& m1, __m256& m2, __m256& m3, __m256& m4, __m256& m5,
-                                                      __m256& m6, __m256& m7)
-{
-    CopyOne(in, out, m0);
-    const int32_t head = FramesToBoundary(out, 32);
-    in += head;
-    out += head;
-    frames -= head;
-    for (const float* const end = in + (frames & ~63); in != end; in += 64, out += 64) {
-        CopyFour(in, out, m0, m1, m2, m3);
-        CopyFour(in + 32, out + 32, m4, m5, m6, m7);
-    }
-    for (frames &= 63; frames >= 8; frames -= 8, in += 8, out += 8) CopyOne(in, out, m1);
-    if (frames > 0) CopyOne(in + frames - 8, out + frames - 8, m2);
-}
-
-}  // namespace
-
-BW_TARGET_AVX BW_REALIGN int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
-                                                 int32_t frames, float threshold)
-{
-    const __m256 t = _mm256_set1_ps(threshold);
-    if (frames < 8) {
-        __m128 m = _mm256_castps256_ps128(t);
-        for (int32_t i = 0; i < frames; ++i) {
-            const __m128 a = _mm_load_ss(in0 + i), b = _mm_load_ss(in1 + i);
-            _mm_store_ss(out0 + i, a);
-            _mm_store_ss(out1 + i, b);
-            m = _mm_max_ss(b, _mm_max_ss(a, m));
-        }
-        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
-    }
-    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    if (frames >= ChannelAfterChannelFrom) {
-        ReplaceChannelAVX(in0, out0, frames, m0, m1, m2, m3, m4, m5, m6, m7);
-        ReplaceChannelAVX(in1, out1, frames, m0, m1, m2, m3, m4, m5, m6, m7);
-        return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
-    }
-    int32_t left0 = frames, left1 = frames;
-    if (frames >= AlignFrom) {
-        // Each output aligned on its own (see AlignFrom).
-        CopyOne(in0, out0, m0);
-        CopyOne(in1, out1, m4);
-        const int32_t head0 = FramesToBoundary(out0, 32), head1 = FramesToBoundary(out1, 32);
-        in0 += head0;
-        out0 += head0;
-        left0 -= head0;
-        in1 += head1;
-        out1 += head1;
-        left1 -= head1;
-    }
-    const int32_t whole = (left0 < left1 ? left0 : left1) & ~31;
-    left0 -= whole;
-    left1 -= whole;
-    for (const float* const end = in0 + whole; in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
-        CopyFour(in0, out0, m0, m1, m2, m3);
-        CopyFour(in1, out1, m4, m5, m6, m7);
-    }
-    for (; left0 >= 8; left0 -= 8, in0 += 8, out0 += 8) CopyOne(in0, out0, m1);
-    for (; left1 >= 8; left1 -= 8, in1 += 8, out1 += 8) CopyOne(in1, out1, m5);
-    // The last vector ends at the block's end, over frames done already.
-    if (left0 > 0) CopyOne(in0 + left0 - 8, out0 + left0 - 8, m2);
-    if (left1 > 0) CopyOne(in1 + left1 - 8, out1 + left1 - 8, m6);
-    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
-
-BW_TARGET_AVX BW_REALIGN int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1,
-                                                    int32_t frames, float threshold)
-{
-    const __m256 t = _mm256_set1_ps(threshold);
-    if (frames < 8) {
-        __m128 m = _mm256_castps256_ps128(t);
-        for (int32_t i = 0; i < frames; ++i) {
-            const __m128 a = _mm_add_ss(_mm_load_ss(out0 + i), _mm_load_ss(in0 + i));
-            const __m128 b = _mm_add_ss(_mm_load_ss(out1 + i), _mm_load_ss(in1 + i));
-            _mm_store_ss(out0 + i, a);
-            _mm_store_ss(out1 + i, b);
-            m = _mm_max_ss(b, _mm_max_ss(a, m));
-        }
-        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
-    }
-    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    __m256 v;
-    const __m256 aLast = _mm256_add_ps(_mm256_loadu_ps(out0 + frames - 8), _mm256_loadu_ps(in0 + frames - 8));
-    const __m256 bLast = _mm256_add_ps(_mm256_loadu_ps(out1 + frames - 8), _mm256_loadu_ps(in1 + frames - 8));
-    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32, out0 += 32, out1 += 32) {
-        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
-        _mm256_storeu_ps(out0, v);
-        m0 = _mm256_max_ps(v, m0);
-        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 8), _mm256_loadu_ps(in0 + 8));
-        _mm256_storeu_ps(out0 + 8, v);
-        m1 = _mm256_max_ps(v, m1);
-        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 16), _mm256_loadu_ps(in0 + 16));
-        _mm256_storeu_ps(out0 + 16, v);
-        m2 = _mm256_max_ps(v, m2);
-        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 24), _mm256_loadu_ps(in0 + 24));
-        _mm256_storeu_ps(out0 + 24, v);
-        m3 = _mm256_max_ps(v, m3);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
-        _mm256_storeu_ps(out1, v);
-        m4 = _mm256_max_ps(v, m4);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 8), _mm256_loadu_ps(in1 + 8));
-        _mm256_storeu_ps(out1 + 8, v);
-        m5 = _mm256_max_ps(v, m5);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 16), _mm256_loadu_ps(in1 + 16));
-        _mm256_storeu_ps(out1 + 16, v);
-        m6 = _mm256_max_ps(v, m6);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 24), _mm256_loadu_ps(in1 + 24));
-        _mm256_storeu_ps(out1 + 24, v);
-        m7 = _mm256_max_ps(v, m7);
-    }
-    if (frames & 16) {
-        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
-        _mm256_storeu_ps(out0, v);
-        m0 = _mm256_max_ps(v, m0);
-        v = _mm256_add_ps(_mm256_loadu_ps(out0 + 8), _mm256_loadu_ps(in0 + 8));
-        _mm256_storeu_ps(out0 + 8, v);
-        m1 = _mm256_max_ps(v, m1);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
-        _mm256_storeu_ps(out1, v);
-        m4 = _mm256_max_ps(v, m4);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1 + 8), _mm256_loadu_ps(in1 + 8));
-        _mm256_storeu_ps(out1 + 8, v);
-        m5 = _mm256_max_ps(v, m5);
-        in0 += 16;
-        in1 += 16;
-        out0 += 16;
-        out1 += 16;
-    }
-    if (frames & 8) {
-        v = _mm256_add_ps(_mm256_loadu_ps(out0), _mm256_loadu_ps(in0));
-        _mm256_storeu_ps(out0, v);
-        m2 = _mm256_max_ps(v, m2);
-        v = _mm256_add_ps(_mm256_loadu_ps(out1), _mm256_loadu_ps(in1));
-        _mm256_storeu_ps(out1, v);
-        m6 = _mm256_max_ps(v, m6);
-        in0 += 8;
-        in1 += 8;
-        out0 += 8;
-        out1 += 8;
-    }
-    // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 7) - 8;
-    _mm256_storeu_ps(out0 + back, aLast);
-    _mm256_storeu_ps(out1 + back, bLast);
-    m3 = _mm256_max_ps(aLast, m3);
-    m7 = _mm256_max_ps(bLast, m7);
-    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
-
-BW_TARGET_AVX BW_REALIGN int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold)
-{
-    const __m256 t = _mm256_set1_ps(threshold);
-    if (frames < 8) {
-        __m128 m = _mm256_castps256_ps128(t);
-        for (int32_t i = 0; i < frames; ++i) {
-            m = _mm_max_ss(_mm_load_ss(in1 + i), _mm_max_ss(_mm_load_ss(in0 + i), m));
-        }
-        return _mm_comigt_ss(m, _mm256_castps256_ps128(t));
-    }
-    __m256 m0 = t, m1 = t, m2 = t, m3 = t, m4 = t, m5 = t, m6 = t, m7 = t;
-    for (const float* const end = in0 + (frames & ~31); in0 != end; in0 += 32, in1 += 32) {
-        m0 = _mm256_max_ps(_mm256_loadu_ps(in0), m0);
-        m1 = _mm256_max_ps(_mm256_loadu_ps(in0 + 8), m1);
-        m2 = _mm256_max_ps(_mm256_loadu_ps(in0 + 16), m2);
-        m3 = _mm256_max_ps(_mm256_loadu_ps(in0 + 24), m3);
-        m4 = _mm256_max_ps(_mm256_loadu_ps(in1), m4);
-        m5 = _mm256_max_ps(_mm256_loadu_ps(in1 + 8), m5);
-        m6 = _mm256_max_ps(_mm256_loadu_ps(in1 + 16), m6);
-        m7 = _mm256_max_ps(_mm256_loadu_ps(in1 + 24), m7);
-    }
-    if (frames & 16) {
-        m0 = _mm256_max_ps(_mm256_loadu_ps(in0), m0);
-        m1 = _mm256_max_ps(_mm256_loadu_ps(in0 + 8), m1);
-        m4 = _mm256_max_ps(_mm256_loadu_ps(in1), m4);
-        m5 = _mm256_max_ps(_mm256_loadu_ps(in1 + 8), m5);
-        in0 += 16;
-        in1 += 16;
-    }
-    if (frames & 8) {
-        m2 = _mm256_max_ps(_mm256_loadu_ps(in0), m2);
-        m6 = _mm256_max_ps(_mm256_loadu_ps(in1), m6);
-        in0 += 8;
-        in1 += 8;
-    }
-    // The last vector ends at the block's end, over frames done already.
-    const int32_t back = (frames & 7) - 8;
-    m3 = _mm256_max_ps(_mm256_loadu_ps(in0 + back), m3);
-    m7 = _mm256_max_ps(_mm256_loadu_ps(in1 + back), m7);
-    return AbovePairAVX(m0, m1, m2, m3, m4, m5, m6, m7, t);
-}
+}  // namespace avx
+#pragma GCC pop_options
 
 // AVX-512: whole vectors while they last, then one masked vector for the
 // rest (masked-off lanes are neither read nor written, so a block may end
@@ -932,7 +501,7 @@ BW_TARGET_AVX512 BW_REALIGN int ReplacePairAboveAVX512(const float* in0, const f
     // vector's addresses, and the next block's first loads, whose addresses
     // that span covers when the host's channels lie close together, waited
     // until it reached the cache (a 1-frame block took 21 ns instead of 13).
-    if (frames < 16) return ReplacePairAboveAVX(in0, in1, out0, out1, frames, threshold);
+    if (frames < 16) return avx::ReplacePair(in0, in1, out0, out1, frames, threshold);
     int32_t left0 = frames, left1 = frames;
     if (frames >= 256) {
         // The first vector of each channel unaligned, then the loop from the
@@ -1011,7 +580,7 @@ BW_TARGET_AVX512 BW_REALIGN int ReplacePairAboveAVX512(const float* in0, const f
 BW_TARGET_AVX512 BW_REALIGN int AccumulatePairAboveAVX512(const float* in0, const float* in1, float* out0,
                                                           float* out1, int32_t frames, float threshold)
 {
-    if (frames < 16) return AccumulatePairAboveAVX(in0, in1, out0, out1, frames, threshold);  // see above
+    if (frames < 16) return avx::AccumulatePair(in0, in1, out0, out1, frames, threshold);  // see above
     const __m512 t = _mm512_set1_ps(threshold);
     __m512 m0 = t, m1 = t, m2 = t, m3 = t;
     __m512 m4 = t, m5 = t, m6 = t, m7 = t;  // see ReplacePairAboveAVX512
@@ -1101,7 +670,7 @@ BW_TARGET_AVX512 BW_REALIGN int AccumulatePairAboveAVX512(const float* in0, cons
 BW_TARGET_AVX512 BW_REALIGN int ScanPairAboveAVX512(const float* in0, const float* in1, int32_t frames,
                                                     float threshold)
 {
-    if (frames < 16) return ScanPairAboveAVX(in0, in1, frames, threshold);  // see ReplacePairAboveAVX512
+    if (frames < 16) return avx::ScanPair(in0, in1, frames, threshold);  // see ReplacePairAboveAVX512
     const __m512 t = _mm512_set1_ps(threshold);
     // The shape of ReplacePairAboveAVX512 without the stores: each channel's
     // loads aligned on their own. A vector loaded across two cache lines
@@ -1157,10 +726,10 @@ const SActivityKernels ActivityKernelsPlain = {
     Pair<ReplaceAbovePlain>, Pair<AccumulateAbovePlain>, ScanPair<ScanAbovePlain>};
 const SActivityKernels ActivityKernelsSSE2 = {
     ReplaceAboveSSE2,         AccumulateAboveSSE2,         ScanAboveSSE2,
-    ReplacePairAboveSSE2,     AccumulatePairAboveSSE2,     ScanPairAboveSSE2};
+    sse2::ReplacePair,        sse2::AccumulatePair,        sse2::ScanPair};
 const SActivityKernels ActivityKernelsAVX = {
     ReplaceAboveAVX,         AccumulateAboveAVX,         ScanAboveAVX,
-    ReplacePairAboveAVX,     AccumulatePairAboveAVX,     ScanPairAboveAVX};
+    avx::ReplacePair,        avx::AccumulatePair,        avx::ScanPair};
 const SActivityKernels ActivityKernelsAVX512 = {
     ReplaceAboveAVX512,     AccumulateAboveAVX512,     ScanAboveAVX512,
     ReplacePairAboveAVX512, AccumulatePairAboveAVX512, ScanPairAboveAVX512};

@@ -32,19 +32,6 @@ int ScanAbovePlain(const float* in, int32_t frames, float threshold);
 int ScanAboveSSE2(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX(const float* in, int32_t frames, float threshold);
 int ScanAboveAVX512(const float* in, int32_t frames, float threshold);
-// Two channels at once in one loop (SSE2 and AVX; the AVX-512 ones are
-// reached through their table).
-int ReplacePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
-                         float threshold);
-int AccumulatePairAboveSSE2(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
-                            float threshold);
-int ScanPairAboveSSE2(const float* in0, const float* in1, int32_t frames, float threshold);
-int ReplacePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
-                        float threshold);
-int AccumulatePairAboveAVX(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
-                           float threshold);
-int ScanPairAboveAVX(const float* in0, const float* in1, int32_t frames, float threshold);
-
 // Two channels at once, the same as one channel after the other.
 typedef int (*SActivityKernel)(const float* in, float* out, int32_t frames, float threshold);
 typedef int (*SActivityScanKernel)(const float* in, int32_t frames, float threshold);
@@ -52,7 +39,7 @@ typedef int (*SActivityPairKernel)(const float* in0, const float* in1, float* ou
                                    float threshold);
 typedef int (*SActivityScanPairKernel)(const float* in0, const float* in1, int32_t frames, float threshold);
 
-// One variant's loops.
+// One variant's loops; the pair loops are reached through these tables.
 struct SActivityKernels {
     SActivityKernel replace;
     SActivityKernel accumulate;
