@@ -319,9 +319,20 @@ inline int32_t FramesToBoundary(const float* p, uintptr_t bytes)
 }  // namespace
 
 // The SSE2 and AVX pair loops: one body (SActivityPairLoops.inc) compiled for
-// each width, with the vector type and its few operations named first.
-#pragma GCC push_options
-#pragma GCC target("sse2")
+// each width, with the vector type and its few operations named first. Every
+// function between BEGIN and END is compiled for the width (clang spells the
+// pragma differently; the fuzz targets are built with it).
+#if defined(__clang__)
+#define BW_BEGIN_TARGET_SSE2 _Pragma("clang attribute push(__attribute__((target(\"sse2\"))), apply_to = function)")
+#define BW_BEGIN_TARGET_AVX _Pragma("clang attribute push(__attribute__((target(\"avx\"))), apply_to = function)")
+#define BW_END_TARGET _Pragma("clang attribute pop")
+#else
+#define BW_BEGIN_TARGET_SSE2 _Pragma("GCC push_options") _Pragma("GCC target(\"sse2\")")
+#define BW_BEGIN_TARGET_AVX _Pragma("GCC push_options") _Pragma("GCC target(\"avx\")")
+#define BW_END_TARGET _Pragma("GCC pop_options")
+#endif
+
+BW_BEGIN_TARGET_SSE2
 namespace sse2 {
 
 using Vec = __m128;
@@ -336,10 +347,9 @@ BW_ALWAYS_INLINE int AnyAbove(Vec m, Vec t) { return _mm_movemask_ps(_mm_cmpgt_p
 #include "quor/audio/analysis/SActivityPairLoops.inc"
 
 }  // namespace sse2
-#pragma GCC pop_options
+BW_END_TARGET
 
-#pragma GCC push_options
-#pragma GCC target("avx")
+BW_BEGIN_TARGET_AVX
 namespace avx {
 
 using Vec = __m256;
@@ -358,7 +368,7 @@ BW_ALWAYS_INLINE int AnyAbove(Vec m, Vec t)
 #include "quor/audio/analysis/SActivityPairLoops.inc"
 
 }  // namespace avx
-#pragma GCC pop_options
+BW_END_TARGET
 
 // AVX-512: whole vectors while they last, then one masked vector for the
 // rest (masked-off lanes are neither read nor written, so a block may end
