@@ -293,9 +293,18 @@ bool SControl::OnButtonPress(XButtonEvent& b)
 
 bool SControl::OnButtonRelease(XButtonEvent& b)
 {
-    if (!Enabled()) return true;
     SControl* target = (capture && capture->input) ? capture : this;
     bool* s = target->input->state;
+    // A release ends its press even where the control answers nothing now
+    // (a modal dialog that the press opened has disabled it): else its next
+    // press reads as the same press held on and is ignored, and a capture
+    // would keep the pointer.
+    if (!Enabled()) {
+        ClearButtons(s);
+        ClearDoubles(s);
+        if ((target->style & SCS_CAPTURE) && s[MS_CAPTURED]) target->MouseReleaseCapture();
+        return true;
+    }
     bool wasReleased = s[MS_RELEASED];
     s[MS_RELEASED] = true;
     ClearButtons(s);

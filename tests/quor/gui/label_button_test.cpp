@@ -159,6 +159,33 @@ TEST_F(Labels, ATriggerButtonReportsEachButtonAndReturnsToZero)
     EXPECT_EQ(Params(), (std::vector<int>{1, 3, 2}));
 }
 
+TEST_F(Labels, AReleaseWhileDisabledStillEndsThePress)
+{
+    // A press that opens a modal dialog disables the button before its
+    // release arrives. The release must still end the press: else the
+    // button's next press, once the dialog has gone, is taken for the same
+    // press held on and ignored (when the pointer has not moved meanwhile).
+    auto button = Make<SButton<false>>(0, 20, 20, 60, 30);
+    Locked([&] {
+        button->SetType(BUTTON_TRIGGER);
+        button->SetLabel("OK", font.get(), 0);
+        button->Show();
+    });
+    Settle();
+    MoveTo(button.get(), 30, 15);
+    Button(1, true);
+    Settle();
+    Locked([&] { button->Enable(false); });
+    Button(1, false);
+    Settle();
+    Locked([&] { button->Enable(true); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // no double click
+    Button(1, true);
+    Button(1, false);
+    Settle();
+    EXPECT_EQ(Params(), (std::vector<int>{1, 1}));
+}
+
 TEST_F(Labels, SettingTheValueQuietlyChangesTheLookOnly)
 {
     auto button = Make<SButton<false>>(0, 20, 20, 60, 30);
