@@ -126,6 +126,30 @@ protected:
         return w;
     }
 
+    // Empty once the dialog named `prefix` has gone after a click at (x, y)
+    // of it; else what stood under the pointer, and whether a second click
+    // there closed it (for the failure's message: the click is still lost).
+    std::string GoneAfterClick(const char* prefix, Window dialog, int x, int y)
+    {
+        if (WaitFor([&] { return TopLevel(prefix) == 0; })) return "";
+        Window root, child, deepest = DefaultRootWindow(test);
+        int rx, ry, wx, wy, ox, oy;
+        unsigned mask;
+        XQueryPointer(test, DefaultRootWindow(test), &root, &child, &rx, &ry, &wx, &wy, &mask);
+        for (Window w = DefaultRootWindow(test); w;) {
+            deepest = w;
+            if (!XQueryPointer(test, w, &root, &child, &rx, &ry, &wx, &wy, &mask)) break;
+            w = child;
+        }
+        XTranslateCoordinates(test, dialog, DefaultRootWindow(test), x, y, &ox, &oy, &child);
+        char text[256];
+        snprintf(text, sizeof text, "still shown; pointer at %d,%d (the click's point %d,%d), buttons 0x%x, over window 0x%lx "
+                 "(dialog 0x%lx)", rx, ry, ox, oy, mask, deepest, dialog);
+        ClickAt(dialog, x, y);
+        return std::string(text) + (WaitFor([&] { return TopLevel(prefix) == 0; }, 2000) ? "; a second click closed it"
+                                                                                         : "; a second click did not");
+    }
+
     int LogoInk() { return bwtest::LogoInk(test, current); }
 
     float Parameter(int index) { return effect->getParameter(effect, index); }

@@ -68,7 +68,7 @@ TEST_F(EditorTest, TheAudioDialogShowsTheThresholdAndOkWritesIt)
         Window dialog = WaitForTopLevel("SOptionsDialog");
         ASSERT_NE(dialog, 0u) << "no dialog for " << c.parameter;
         ClickAt(dialog, 160 - 70 + 25, 100 - 30);  // OK
-        ASSERT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+        ASSERT_EQ(GoneAfterClick("SOptionsDialog", dialog, 160 - 70 + 25, 100 - 30), "");
         EXPECT_EQ(Parameter(0), static_cast<float>(c.shown) * -0.01f) << c.parameter;
     }
     // A chunk may bring any threshold: the dialog shows it kept inside
@@ -84,7 +84,7 @@ TEST_F(EditorTest, TheAudioDialogShowsTheThresholdAndOkWritesIt)
         Window dialog = WaitForTopLevel("SOptionsDialog");
         ASSERT_NE(dialog, 0u);
         ClickAt(dialog, 160 - 70 + 25, 100 - 30);  // OK
-        ASSERT_TRUE(WaitFor([&] { return TopLevel("SOptionsDialog") == 0; }));
+        ASSERT_EQ(GoneAfterClick("SOptionsDialog", dialog, 160 - 70 + 25, 100 - 30), "");
         EXPECT_EQ(Parameter(0), static_cast<float>(c.second) * -0.01f) << c.first;
     }
     // Cancel after changing the value writes nothing.
